@@ -44,7 +44,7 @@ if(NOT EXISTS "${_dir}/sqlite3.c")
 endif()
 
 # Built once per tree as its own static library; third-party code, so no project warnings.
-add_library(sqlite3 STATIC "${_dir}/sqlite3.c")
+add_library(sqlite3 STATIC EXCLUDE_FROM_ALL "${_dir}/sqlite3.c")
 target_include_directories(sqlite3 SYSTEM PUBLIC "${_dir}")
 target_compile_definitions(sqlite3 PRIVATE SQLITE_THREADSAFE=1 SQLITE_OMIT_LOAD_EXTENSION
                            SQLITE_DQS=0 SQLITE_DEFAULT_FOREIGN_KEYS=1)

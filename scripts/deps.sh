@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what building and testing Tellarix needs on Debian 12, skipping what is there.
+# Run as root (or with sudo available). Idempotent.
+set -euo pipefail
+
+packages=(
+    # native tree: core, unit tests, simulator, benchmarks, fuzzers
+    build-essential cmake ninja-build clang libclang-rt-14-dev googletest libgtest-dev
+    libgmock-dev libbenchmark-dev libmcrypt-dev
+    # windows tree: MinGW-w64 with posix threads, widl and the IDL imports
+    mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev
+    # running and looking at Windows code
+    wine wine64 xvfb x11-utils ghostscript imagemagick
+    # misc tools the scripts use
+    procps psmisc util-linux coreutils rsync python3 openssl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+# npm fetches the pinned SQLite amalgamation; a machine may already have its own Node.js.
+command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "deps: installing ${missing[*]}"
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+else
+    echo "deps: all packages present"
+fi

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, builds every tree and runs every test.
+#   native   core unit tests, simulator tests, benchmarks' smoke runs
+#   asan     the same unit tests under AddressSanitizer + UndefinedBehaviorSanitizer
+#   fuzz     libFuzzer targets (clang), each run briefly
+#   windows  Tellarix.exe / Tellarix.dll and the Windows-side tests under Wine
+# Every tree is built and tested even when an earlier one fails; the exit code is non-zero
+# when anything failed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${TELLARIX_JOBS:-$(nproc)}
+
+./scripts/deps.sh || { echo "dependency installation failed"; exit 1; }
+
+declare -A result
+total_pass=0
+total_fail=0
+failed_trees=()
+
+run_tree() {
+    local preset=$1 log="build/logs/$1.log"
+    mkdir -p build/logs
+    echo "=== $preset: configure and build"
+    if ! cmake --preset "$preset" >"build/logs/$preset-configure.log" 2>&1; then
+        tail -40 "build/logs/$preset-configure.log"
+        result[$preset]="configure failed"; failed_trees+=("$preset"); total_fail=$((total_fail + 1))
+        return
+    fi
+    if ! cmake --build --preset "$preset" -j "$jobs" >"build/logs/$preset-build.log" 2>&1; then
+        grep -E "error|Error" "build/logs/$preset-build.log" | head -40
+        result[$preset]="build failed"; failed_trees+=("$preset"); total_fail=$((total_fail + 1))
+        return
+    fi
+    echo "=== $preset: test"
+    local tj=$jobs
+    ctest --preset "$preset" -j "$tj" --timeout 900 2>&1 | tee "$log" | grep -vE '^ +Start|Test +#' || true
+    local summary pass fail
+    summary=$(grep -E "tests passed, [0-9]+ tests failed out of [0-9]+" "$log" | tail -1)
+    if [ -z "$summary" ]; then
+        if grep -q "No tests were found" "$log"; then
+            result[$preset]="no tests"; return
+        fi
+        result[$preset]="ctest did not finish"; failed_trees+=("$preset"); total_fail=$((total_fail + 1))
+        return
+    fi
+    fail=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$summary")
+    all=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$summary")
+    pass=$((all - fail))
+    total_pass=$((total_pass + pass)); total_fail=$((total_fail + fail))
+    result[$preset]="$pass passed, $fail failed"
+    [ "$fail" -eq 0 ] || failed_trees+=("$preset")
+}
+
+start=$(date +%s)
+for preset in native asan fuzz windows; do
+    run_tree "$preset"
+done
+
+echo
+echo "=== summary ($(( $(date +%s) - start )) s)"
+for preset in native asan fuzz windows; do
+    printf '  %-8s %s\n' "$preset" "${result[$preset]:-not run}"
+done
+[ -d build/artifacts ] && echo "  artifacts (screenshots, printed bills): $root/build/artifacts"
+echo "$total_pass passed, $total_fail failed"
+[ ${#failed_trees[@]} -eq 0 ]
