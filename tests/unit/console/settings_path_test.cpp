@@ -1,0 +1,33 @@
+#include "console/settings_path.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::string_literals;
+
+namespace tlx::console {
+namespace {
+
+TEST(SettingsPath, OnlyTheExtensionOfTheProgramNameChanges) {
+    EXPECT_EQ(SettingsPathFor(R"(D:\Shop\Tellarix.exe)"), R"(D:\Shop\Tellarix.ini)");
+    EXPECT_EQ(SettingsPathFor(R"(C:\Booths\TELLARIX.EXE)"), R"(C:\Booths\TELLARIX.ini)");
+    // A dotted folder name is not an extension.
+    EXPECT_EQ(SettingsPathFor(R"(C:\v1.2\counter.exe)"), R"(C:\v1.2\counter.ini)");
+    EXPECT_EQ(SettingsPathFor("Tellarix.exe"), "Tellarix.ini");
+}
+
+TEST(SettingsPath, ShortProgramNameKeepsItsFolder) {
+    EXPECT_EQ(SettingsPathFor(R"(C:\Shop\ab)"), R"(C:\Shop\ab.ini)");
+    EXPECT_EQ(SettingsPathFor(R"(C:\Shop\)"), R"(C:\Shop\.ini)");
+}
+
+TEST(SectionBuffer, NonEmptyLinesInFileOrder) {
+    const auto lines = SplitSectionBuffer("Ben\0Anna=1\0\0Carl\0\0"s);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Ben", "Anna=1", "Carl"}));
+    EXPECT_TRUE(SplitSectionBuffer(""s).empty());
+    EXPECT_TRUE(SplitSectionBuffer("\0\0"s).empty());
+    // A section cut at the buffer's end still yields its last, partial line.
+    EXPECT_EQ(SplitSectionBuffer("Anna\0Be"s), (std::vector<std::string>{"Anna", "Be"}));
+}
+
+}  // namespace
+}  // namespace tlx::console
