@@ -28,9 +28,9 @@ enum MessageType : std::int32_t {
 
 inline constexpr std::size_t kRecordSize = 259;  // type + 255 data bytes (not 260)
 inline constexpr std::size_t kDataSize = 255;
-inline constexpr std::size_t kShortSize = 4;     // type alone: KeepAlive, login result
-inline constexpr std::size_t kMaxText = 254;     // a text payload keeps room for its NUL
-inline constexpr std::size_t kBlockSize = 16;    // login cipher block in data bytes 0..15
+inline constexpr std::size_t kShortSize = 4;   // type alone: KeepAlive, login result
+inline constexpr std::size_t kMaxText = 254;   // a text payload keeps room for its NUL
+inline constexpr std::size_t kBlockSize = 16;  // login cipher block in data bytes 0..15
 
 struct ServerMessage {
     std::int32_t type = 0;
@@ -50,6 +50,7 @@ struct ServerMessage {
 };
 
 // Builds a message with a text payload, cut to 254 characters so the NUL always fits.
+// data_length is 255: the message is written as a full record.
 ServerMessage MakeTextMessage(std::int32_t type, std::string_view text);
 
 // Takes what one read delivered as one message. Needs at least the 4 type bytes;

@@ -8,17 +8,18 @@
 namespace tlx::link {
 
 class RijndaelCipher {
-public:
+  public:
     RijndaelCipher() = default;
     virtual ~RijndaelCipher() = default;
     RijndaelCipher(const RijndaelCipher&) = default;
     RijndaelCipher& operator=(const RijndaelCipher&) = default;
 
     // Builds both schedules. An absent key or a length other than 16, 24 or 32 returns at
-    // once and leaves the object exactly as it was.
+    // once and leaves the object exactly as it was. An absent chain block counts as zeros.
     void SetKey(const std::uint8_t* key, const std::uint8_t* chain, int key_length,
                 int block_length);
-    // Both do nothing (output untouched) until a SetKey succeeded.
+    // Both do nothing (output untouched) until a SetKey succeeded. `in` and `out` may be
+    // the same block.
     void EncipherBlock(const std::uint8_t* in, std::uint8_t* out) const;
     void DecipherBlock(const std::uint8_t* in, std::uint8_t* out) const;
 
@@ -27,7 +28,7 @@ public:
     int block_length() const { return block_length_; }
     int rounds() const { return rounds_; }
 
-private:
+  private:
     bool initialised_ = false;
     int key_length_ = 0;
     int block_length_ = 0;
