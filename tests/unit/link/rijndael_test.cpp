@@ -67,6 +67,33 @@ TEST(Rijndael, AesKnownAnswersBothDirections) {
     }
 }
 
+// Wider blocks: key bytes 00 01 02 ..., block bytes 00 11 22 ... (wrapping). The ciphertexts
+// were computed with libmcrypt's rijndael-192 and rijndael-256, an independent implementation,
+// so builds without libmcrypt (Windows) still check the 6- and 8-word rounds.
+TEST(Rijndael, WiderBlocksKnownAnswersBothDirections) {
+    const struct {
+        std::size_t key_length;
+        int block_length;
+        const char* cipher;
+    } cases[] = {
+        {16, 24, "e64018d211d8349b350f38893d7d23899fece7a9aca7c6ba"},
+        {24, 24, "78be2d48f76d71da6966f3a175fb71ad66b70b2076c3cf1d"},
+        {32, 24, "65d851df8d04b5cbb510935fdd1eb17b33efb8cb255ee712"},
+        {16, 32, "98c6f98ba9631b91c34f431e0887c561b6ac44c985cecd38dbc4cb30b9170d2f"},
+        {24, 32, "3c386395e910345a59a7dd165dcbda604bf072f0a03a6b0055a79b734e668868"},
+        {32, 32, "288fa9d23d00d9dc0a39b33fa92867c6488b5e0f18a6f74c072078ec815462e6"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.key_length) + "/" + std::to_string(c.block_length));
+        Bytes plain(static_cast<std::size_t>(c.block_length));
+        for (std::size_t i = 0; i < plain.size(); ++i)
+            plain[i] = static_cast<std::uint8_t>(i * 0x11);
+        const RijndaelCipher cipher = Keyed(Sequence(c.key_length), c.block_length);
+        EXPECT_EQ(Encipher(cipher, plain), FromHex(c.cipher));
+        EXPECT_EQ(Decipher(cipher, FromHex(c.cipher)), plain);
+    }
+}
+
 TEST(Rijndael, RoundsFollowTheLargerOfKeyAndBlock) {
     for (int key : {16, 24, 32}) {
         for (int block : {16, 24, 32}) {
