@@ -1,0 +1,102 @@
+#include "app.h"
+
+#include <commctrl.h>
+#include <winsock2.h>
+
+#include "console/geometry.h"
+#include "console/login_flow.h"
+#include "console/settings_path.h"
+#include "resource.h"
+
+namespace tellarix {
+
+namespace {
+ConsoleApp the_app;
+}  // namespace
+
+ConsoleApp& App() {
+    return the_app;
+}
+
+ConsoleApp::~ConsoleApp() {
+    booths.ClearBooths();
+    if (sockets_ready_) WSACleanup();
+}
+
+bool ConsoleApp::InitInstance() {
+    WSADATA data{};
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+        char text[256] = {};
+        LoadStringA(Instance(), IDS_SOCKETS_FAILED, text, sizeof text);
+        MessageBoxA(nullptr, text, "Tellarix", MB_OK);
+        return false;
+    }
+    sockets_ready_ = true;
+
+    // Control hosting needs the common controls (tabs, the booths' lists) registered.
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    char module[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    settings.SetPath(tlx::console::SettingsPathFor(std::string_view(module, n)));
+
+    ShowLogin();
+    return true;
+}
+
+void ConsoleApp::ShowLogin() {
+    RECT desktop{};
+    GetClientRect(GetDesktopWindow(), &desktop);
+    std::optional<tlx::console::Rect> taskbar;
+    if (HWND tray = FindWindowA("Shell_TrayWnd", nullptr)) {
+        RECT r{};
+        if (GetWindowRect(tray, &r)) taskbar = tlx::console::Rect{r.left, r.top, r.right, r.bottom};
+    }
+    main_window.SetWorkArea(tlx::console::WorkArea(
+        {desktop.left, desktop.top, desktop.right, desktop.bottom}, taskbar));
+
+    if (!login.exists()) login.Create();
+    login.SetStatus(tlx::console::kStatusPrompt);
+    ShowWindow(login.hwnd(), SW_SHOWNORMAL);
+    SetForegroundWindow(login.hwnd());
+}
+
+int ConsoleApp::Run() {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (login.exists() && IsDialogMessageA(login.hwnd(), &msg)) continue;
+        if (main_window.exists() && IsDialogMessageA(main_window.hwnd(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+int ConsoleApp::ExitInstance() {
+    booths.ClearBooths();
+    main_window.Destroy();
+    login.Destroy();
+    return 0;
+}
+
+}  // namespace tellarix
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    auto& app = tellarix::App();
+    try {
+        if (!app.InitInstance()) {
+            app.ExitInstance();
+            return 1;
+        }
+        const int code = app.Run();
+        app.ExitInstance();
+        return code;
+    } catch (...) {
+        // Nothing a handler let through may take the program down silently.
+        MessageBoxA(nullptr, "The console met an unexpected problem and has to close.", "Tellarix",
+                    MB_OK | MB_ICONERROR);
+        return 1;
+    }
+}

@@ -1,0 +1,38 @@
+// The application object: the process-wide parts of the console, start-up and ending.
+#pragma once
+
+#include "booth_registry.h"
+#include "login_dialog.h"
+#include "main_window.h"
+#include "settings_store.h"
+
+namespace tellarix {
+
+class ConsoleApp {
+  public:
+    ConsoleApp() = default;
+    ~ConsoleApp();
+    ConsoleApp(const ConsoleApp&) = delete;
+    ConsoleApp& operator=(const ConsoleApp&) = delete;
+
+    // Sockets, control hosting, the settings path, then the login window. False ends the
+    // program.
+    bool InitInstance();
+    int ExitInstance();
+    // Work area into the main window, then the login window with its prompt.
+    void ShowLogin();
+    int Run();
+
+    // Constructed in this order; destroyed in the reverse one.
+    LoginDialog login;
+    MainWindow main_window;
+    SettingsStore settings;
+    BoothRegistry booths;
+
+  private:
+    bool sockets_ready_ = false;
+};
+
+ConsoleApp& App();
+
+}  // namespace tellarix

@@ -1,0 +1,117 @@
+#include "booth_registry.h"
+
+#include "text.h"
+
+namespace tellarix {
+
+CCabineX::~CCabineX() {
+    cabine_.Reset();
+    site_.reset();
+}
+
+HRESULT CCabineX::CreateControl(HWND parent, const RECT& rect, EventHandler on_event) {
+    SiteOptions options;
+    options.wantAllKeys = true;
+    options.visible = false;
+    options.eventIid = kIidICabineEvents;
+    HRESULT hr = E_FAIL;
+    auto site = ControlSite::Create(parent, kClsidTellarixCabine, rect, 0, std::move(on_event),
+                                    options, &hr);
+    if (!site) return FAILED(hr) ? hr : E_FAIL;
+    auto cabine = site->QueryControl<ICabine>(kIidICabine);
+    if (!cabine) return E_NOINTERFACE;
+    site_ = std::move(site);
+    cabine_ = std::move(cabine);
+    return S_OK;
+}
+
+void CCabineX::Show(bool shown) {
+    if (!site_) return;
+    if (shown) {
+        site_->Show();
+    } else {
+        site_->Hide();
+    }
+}
+
+HRESULT CCabineX::ApplyDisplayName(std::string name) {
+    display_name_ = std::move(name);
+    if (!cabine_) return E_POINTER;
+    Bstr text(display_name_, /*null_when_empty=*/true);
+    const HRESULT hr = cabine_->SetCabineName(text.address());
+    SetWindowTextA(window(), display_name_.c_str());
+    return hr;
+}
+
+HRESULT CCabineX::ApplyCurrency(const std::string& currency) {
+    if (!cabine_) return E_POINTER;
+    Bstr text(currency);
+    return cabine_->SetCurrency(text.address());
+}
+
+CCabineX& BoothRegistry::AddBooth(const std::string& key, const std::string& alias) {
+    auto [it, added] = booths_.try_emplace(key);
+    if (added) it->second = std::make_unique<CCabineX>(key, alias.empty() ? key : alias);
+    return *it->second;
+}
+
+void BoothRegistry::ClearBooths() {
+    for (auto& [key, booth] : booths_) booth.reset();
+    booths_.clear();
+}
+
+CCabineX* BoothRegistry::Find(const std::string& key) const {
+    const auto it = booths_.find(key);
+    return it == booths_.end() ? nullptr : it->second.get();
+}
+
+namespace {
+
+ICabine* ControlOf(const BoothRegistry& registry, const std::string& key) {
+    const CCabineX* booth = registry.Find(key);
+    return booth ? booth->cabine() : nullptr;
+}
+
+}  // namespace
+
+bool BoothRegistry::DialCall(const std::string& key, const std::string& destination,
+                             const std::string& description, const std::string& rate) {
+    ICabine* cabine = ControlOf(*this, key);
+    if (!cabine) return false;
+    Bstr d(destination), s(description), r(rate);
+    return SUCCEEDED(cabine->CallDial(d.address(), s.address(), r.address()));
+}
+
+bool BoothRegistry::ConnectCall(const std::string& key) {
+    ICabine* cabine = ControlOf(*this, key);
+    return cabine && SUCCEEDED(cabine->CallConnected());
+}
+
+bool BoothRegistry::FinishCall(const std::string& key, std::int32_t duration, double cost) {
+    ICabine* cabine = ControlOf(*this, key);
+    if (!cabine) return false;
+    short seconds = tlx::console::DurationForBooth(duration);
+    return SUCCEEDED(cabine->CallFinished(&seconds, &cost));
+}
+
+bool BoothRegistry::RejectCall(const std::string& key) {
+    ICabine* cabine = ControlOf(*this, key);
+    return cabine && SUCCEEDED(cabine->CallRejected());
+}
+
+bool BoothRegistry::Apply(const tlx::console::BoothCall& call) {
+    using tlx::console::EventKind;
+    switch (call.kind) {
+        case EventKind::kDial:
+            return DialCall(call.key, call.destination, call.description, call.rate);
+        case EventKind::kConnected:
+            return ConnectCall(call.key);
+        case EventKind::kFinished:
+            return FinishCall(call.key, call.duration, call.cost);
+        case EventKind::kRejected:
+            return RejectCall(call.key);
+    }
+    return false;
+}
+
+}  // namespace tellarix

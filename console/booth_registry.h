@@ -1,0 +1,71 @@
+// The booths of the session: one wrapper per booth around its hosted booth control, held in
+// booth key order.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "axhost/com_ptr.h"
+#include "axhost/control_site.h"
+#include "cabine_iface.h"
+#include "console/booths.h"
+
+namespace tellarix {
+
+class CCabineX {
+  public:
+    CCabineX(std::string key, std::string display_name)
+        : key_(std::move(key)), display_name_(std::move(display_name)) {}
+    ~CCabineX();  // releases the control, then destroys its window
+    CCabineX(const CCabineX&) = delete;
+    CCabineX& operator=(const CCabineX&) = delete;
+
+    // Creates the booth control as a hidden child of `parent`; every event it fires goes to
+    // `on_event`. Returns the failure when the control cannot be made.
+    HRESULT CreateControl(HWND parent, const RECT& rect, EventHandler on_event);
+    bool has_control() const { return site_ != nullptr; }
+    HWND window() const { return site_ ? site_->Window() : nullptr; }
+    ICabine* cabine() const { return cabine_.Get(); }
+    void Show(bool shown);
+
+    const std::string& key() const { return key_; }
+    const std::string& display_name() const { return display_name_; }
+    // The name the booth shows, on the control and as the window text.
+    HRESULT ApplyDisplayName(std::string name);
+    HRESULT ApplyCurrency(const std::string& currency);
+
+  private:
+    std::string key_;
+    std::string display_name_;
+    std::unique_ptr<ControlSite> site_;
+    ComPtr<ICabine> cabine_;
+};
+
+class BoothRegistry {
+  public:
+    using Map = std::map<std::string, std::unique_ptr<CCabineX>, tlx::console::BoothKeyLess>;
+
+    // A key that is already there keeps its first booth and is not counted again.
+    CCabineX& AddBooth(const std::string& key, const std::string& alias);
+    void ClearBooths();
+    int booth_count() const { return static_cast<int>(booths_.size()); }
+    const Map& booths() const { return booths_; }
+    CCabineX* Find(const std::string& key) const;
+
+    // The booth operations. A key that is not registered does nothing; a booth whose
+    // control is missing or refuses the call skips the event (false) and the console goes on.
+    bool DialCall(const std::string& key, const std::string& destination,
+                  const std::string& description, const std::string& rate);
+    bool ConnectCall(const std::string& key);
+    bool FinishCall(const std::string& key, std::int32_t duration, double cost);
+    bool RejectCall(const std::string& key);
+    bool Apply(const tlx::console::BoothCall& call);
+
+  private:
+    Map booths_;
+};
+
+}  // namespace tellarix

@@ -1,0 +1,87 @@
+#include "receiver_thread.h"
+
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "console/login_flow.h"
+#include "console/session.h"
+#include "link/message.h"
+#include "messages.h"
+#include "server_socket.h"
+
+namespace tellarix {
+namespace {
+
+class SocketLink : public tlx::console::SessionLink {
+  public:
+    tlx::console::ReadResult Read(std::span<std::uint8_t> buffer, int seconds) override {
+        return TheServerSocket().ReceiveSession(buffer.data(), static_cast<int>(buffer.size()),
+                                                seconds);
+    }
+    void SendKeepAlive() override {
+        tlx::link::ServerMessage keep_alive;
+        keep_alive.type = tlx::link::kKeepAlive;
+        const auto bytes = keep_alive.EncodeShort();
+        TheServerSocket().SendAll(bytes.data(), static_cast<int>(bytes.size()),
+                                  tlx::console::kLoginTimeoutSeconds);
+    }
+};
+
+class PostingSink : public tlx::console::SessionSink {
+  public:
+    PostingSink(HWND window, const std::atomic<bool>* closing)
+        : window_(window), closing_(closing) {}
+
+    bool Deliver(const tlx::console::SessionEvent& event) override {
+        using tlx::console::EventKind;
+        auto first = std::make_unique<std::string>(event.first);
+        switch (event.kind) {
+            case EventKind::kDial:
+                return PostTexts(window_, WM_CALL_DIAL, std::move(first),
+                                 std::make_unique<std::string>(event.rest));
+            case EventKind::kConnected:
+                return PostTexts(window_, WM_CALL_CONNECTED, std::move(first));
+            case EventKind::kFinished:
+                return PostTexts(window_, WM_CALL_FINISHED, std::move(first));
+            case EventKind::kRejected:
+                return PostTexts(window_, WM_CALL_REJECTED, std::move(first));
+        }
+        return true;
+    }
+    void ConnectionLost() override {
+        // The main window must hear of the loss; wait for room in its queue.
+        while (!PostMessageA(window_, WM_SERVER_LOST, 0, 0) && !Closing()) Sleep(10);
+    }
+    bool Closing() const override { return closing_->load(); }
+
+  private:
+    HWND window_;
+    const std::atomic<bool>* closing_;
+};
+
+}  // namespace
+
+void ReceiverThread::Start(HWND main_window, const std::atomic<bool>* closing,
+                           tlx::link::MessageFramer framer) {
+    Join();
+    thread_ = std::thread([main_window, closing, framer = std::move(framer)]() mutable {
+        PostingSink sink(main_window, closing);
+        try {
+            SocketLink link;
+            tlx::console::SessionClock clock{
+                [] { return static_cast<std::int64_t>(std::time(nullptr)); },
+                [](int ms) { Sleep(static_cast<DWORD>(ms)); }};
+            tlx::console::RunSession(link, framer, sink, clock);
+        } catch (...) {
+            // Out of memory or similar: the session cannot go on, so it ends like a loss.
+            if (!sink.Closing()) sink.ConnectionLost();
+        }
+    });
+}
+
+void ReceiverThread::Join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace tellarix
