@@ -1,0 +1,176 @@
+#!/bin/bash
+# The console against callshop-sim under Wine, driven through its windows as an operator
+# would. One case per run: login-failures, session, lost-connection.
+set -u
+CASE=${1:?case}
+source "$(dirname "$0")/lib.sh"
+HERE=$(cd "$(dirname "$0")" && pwd)
+export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$E2E_ROOT/build/artifacts/console-e2e}
+mkdir -p "$TLX_ARTIFACTS"
+e2e_setup
+
+# Every refusal of a login attempt shows its own words, and each refused attempt closes its
+# connection.
+case_login_failures() {
+    local portfile=$WORK/fake.port
+    # A port nobody listens on: take a free one and leave it closed.
+    local dead
+    dead=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$dead" 'USERNAME=demo' 'PASSWORD=demo'
+    start_console
+    wait_status "Please enter your Login and Password..." 60
+    tlx_screenshot login-window
+    press_login
+    wait_status "Can't connect to server !!!"
+    ui close --title Tellarix >/dev/null
+    ui wait-gone --exe Tellarix.exe --timeout 20 >/dev/null || fail "Exit/close did not end the console"
+
+    python3 "$HERE/fake_server.py" "$portfile" close already unexpected verdict-gone &
+    SIM_PIDS+=($!)
+    local i
+    for i in $(seq 50); do [ -s "$portfile" ] && break; sleep 0.1; done
+    write_ini '[NETWORK]' "SERVER_IP=127.0.0.1:$(cat "$portfile")" 'SERVER_PORT=' \
+        'USERNAME=demo' 'PASSWORD=demo'
+    start_console
+    wait_status "Please enter your Login and Password..." 60
+    press_login
+    wait_status "Can't connect to the server!"
+    press_login
+    wait_status "User already logged in!!!"
+    press_login
+    wait_status "Communication with server lost!"
+    press_login  # the same words again: wait until this attempt has answered the challenge
+    for i in $(seq 200); do grep -q '^4 19 259' "$portfile.log" 2>/dev/null && break; sleep 0.1; done
+    wait_status "Communication with server lost!" 40
+    grep -q '^2 console-closed' "$portfile.log" || fail "refused attempt left its connection open"
+    grep -q '^3 console-closed' "$portfile.log" || fail "refused attempt left its connection open"
+    e2e_log "ok: refused attempts close their connection"
+    grep -q '^4 19 259' "$portfile.log" || fail "no challenge response was sent"
+    ui click --title Tellarix --id 1003 >/dev/null
+    ui wait-gone --exe Tellarix.exe --timeout 20 >/dev/null || fail "Exit did not end the console"
+
+    # A wrong password against the simulator.
+    start_sim --user demo --password demo --booths 20
+    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
+        'PASSWORD=wrong'
+    start_console
+    wait_status "Please enter your Login and Password..." 60
+    press_login
+    wait_status "Login incorrect !!!"
+    # Correct it in the box, with "Save password": the settings file gets the new password.
+    ui set-text --title Tellarix --id 1005 --value demo >/dev/null
+    ui set-check --title Tellarix --id 1013 1 >/dev/null
+    press_login
+    wait_main_window
+    grep -q '^PASSWORD=demo' "$SHOP/Tellarix.ini" || fail "saved password not written"
+    e2e_log "ok: login accepted, password saved"
+    local b
+    for b in 1 2 5 7 11 14 16; do ctl "dial $b;00441234567$b;International;1.20"; done
+    for b in 2 7 14; do ctl "connect $b"; done
+    ctl 'finish 7;95;1.9'
+    sleep 3
+    tlx_screenshot booth-page-full
+}
+
+# Booths in key order with aliases, call events in the right rows, keep-alive, closing.
+case_session() {
+    start_sim --user demo --password demo --booths '3,1,2,10,9,01,Cab'
+    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
+        'PASSWORD=demo' '[OPERATORS]' 'Ben' 'Anna' '[ALIASES]' '2=Window seat' '9=' \
+        '[MISC]' 'CURRENCY=$'
+    start_console
+    wait_status "Please enter your Login and Password..." 60
+    expect_eq $'0\tAnna' "$(ui combo-selected --title Tellarix --id 1007)" "operators sorted, first selected"
+    press_login
+    wait_main_window
+
+    # Booth cells left to right, top to bottom must follow byte-wise key order.
+    # Shuffled on purpose: the page must put them back into byte-wise key order.
+    local order
+    order=$(booths_in_page_order Cab 3 "Window seat" 9 1 10 01)
+    expect_eq "01|1|10|Window seat|3|9|Cab" "$order" "booths in key order with aliases"
+    expect_eq "Booths #1|Web Page|Settings|Bills" "$(ui tabs --title Tellarix --child-class SysTabControl32 | paste -sd'|')" "tabs"
+
+    ctl 'dial 1;0049301234;Germany fixed;0.12'
+    ctl 'dial 01;0611;Local;0.10'
+    ctl 'dial cab;0999;Wrong case;1.00'
+    ctl 'dial 77;0999;Unknown;1.00'
+    ctl 'dial 9;0800123;Free;0.00'
+    sleep 3
+    expect_eq $'1\t0049301234\tConnecting\t0.00\t---\t---\tGermany fixed\t0.12' \
+        "$(booth_rows 1)" "dialled call shows as connecting"
+    expect_eq $'1\t0611\tConnecting\t0.00\t---\t---\tLocal\t0.10' "$(booth_rows 01)" \
+        "key 01 is its own booth"
+    expect_eq "" "$(booth_rows Cab)" "wrong-case key reaches no booth"
+    tlx_screenshot booth-page
+    ctl 'connect 1'
+    ctl 'reject 9'
+    sleep 3
+    local row
+    row=$(booth_rows 1)
+    [[ "$row" == 2$'\t'0049301234$'\t'00:00:0* ]] || fail "connected call counts: [$row]"
+    e2e_log "ok: connected call counts its duration"
+    expect_eq $'4\t0800123\t00:00:00\t0.00\t---\t---\tFree\t0.00' "$(booth_rows 9)" "rejected call"
+    ctl 'finish 1;75;1.5'
+    sleep 2
+    row=$(booth_rows 1)
+    [[ "$row" == 3$'\t'0049301234$'\t'00:01:15$'\t'1.50$'\t'* ]] || fail "finished call: [$row]"
+    e2e_log "ok: finished call shows duration and cost"
+    local total=0 name
+    for name in 01 1 10 "Window seat" 3 9 Cab; do
+        total=$((total + $(booth_rows "$name" | grep -c .)))
+    done
+    expect_eq 3 "$total" "unknown keys added no rows anywhere"
+    tlx_screenshot booth-page-calls
+
+    # Silence: the console keeps the connection alive after 20 s without a message.
+    local before
+    before=$(sim_received 13)
+    sleep 24
+    [ "$(sim_received 13)" -gt "$before" ] || fail "no keep-alive after 24 s of silence"
+    e2e_log "ok: keep-alive after silence"
+
+    # Closing the main window ends the program and sends the server nothing.
+    local received
+    received=$(grep -c '"dir":"in"' "$SIM_LOG")
+    ui close --title Tellarix >/dev/null
+    ui wait-gone --exe Tellarix.exe --timeout 30 >/dev/null || fail "console still runs after closing"
+    sleep 1
+    expect_eq "$received" "$(grep -c '"dir":"in"' "$SIM_LOG")" "nothing sent while closing"
+}
+
+# The server drops the connection: back to the login window; the next login shows the booths
+# of the new booth list only.
+case_lost_connection() {
+    SIM_NAME=first start_sim --user demo --password demo --booths 'A,B,C'
+    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
+        'PASSWORD=demo'
+    start_console
+    wait_status "Please enter your Login and Password..." 60
+    press_login
+    wait_main_window
+    ui find --title Tellarix --child-text B >/dev/null || fail "booth B missing"
+    ctl drop
+    wait_status "Please enter your Login and Password..." 30
+    e2e_log "ok: server's close brings the login window back"
+    stop_sim
+
+    # The server comes back on the same port with other booths.
+    SIM_NAME=second SIM_LISTEN=127.0.0.1:$SIM_PORT start_sim --user demo --password demo --booths 'X,Y'
+    press_login
+    wait_main_window
+    ui find --title Tellarix --child-text Y >/dev/null || fail "booth Y missing after second login"
+    expect_eq "X|Y" "$(booths_in_page_order Y X)" "the new booths after the second login"
+    expect_eq "" "$(ui find --title Tellarix --child-text B)" "booths of the old session are gone"
+    ctl 'dial Y;123;Local;0.10'
+    sleep 2
+    expect_eq $'1\t123\tConnecting\t0.00\t---\t---\tLocal\t0.10' "$(booth_rows Y)" "events reach the new booths"
+}
+
+case "$CASE" in
+    login-failures) case_login_failures ;;
+    session) case_session ;;
+    lost-connection) case_lost_connection ;;
+    *) fail "unknown case $CASE" ;;
+esac
+e2e_log "PASS: $CASE"

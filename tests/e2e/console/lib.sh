@@ -1,0 +1,125 @@
+# Shared steps of the console's end-to-end runs: a private Wine session with the console
+# installed and its booth control registered, callshop-sim on a free port, the UI driver.
+# Needs: TLX_CONSOLE_EXE, TLX_BOOTH_DLL, TLX_UIDRIVER_EXE (Windows build), TLX_SIM_EXE (native).
+
+E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
+# shellcheck source=../../../scripts/wine/lib.sh
+source "$E2E_ROOT/scripts/wine/lib.sh"
+
+e2e_log() { echo "[e2e] $*" >&2; }
+fail() {
+    echo "FAIL: $*" >&2
+    [ -n "${TLX_ARTIFACTS:-}" ] && tlx_screenshot "failure-$(date +%H%M%S)"
+    exit 1
+}
+expect_eq() {  # expected actual what
+    [ "$1" == "$2" ] || fail "$3: expected [$1], got [$2]"
+    e2e_log "ok: $3"
+}
+
+for v in TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE; do
+    [ -f "${!v:-}" ] || { echo "SKIP/FAIL: $v not found (${!v:-unset})" >&2; exit 1; }
+done
+
+# Brings up Wine, installs console and booth control into C:\shop, registers the control.
+e2e_setup() {
+    tlx_wine_up || fail "Wine session did not start"
+    WORK=$TLX_SESSION_DIR/work
+    mkdir -p "$WORK"
+    SHOP=$WINEPREFIX/drive_c/shop
+    mkdir -p "$SHOP"
+    cp "$TLX_CONSOLE_EXE" "$SHOP/Tellarix.exe"
+    cp "$TLX_BOOTH_DLL" "$SHOP/Tellarix.dll"
+    timeout 60 wine regsvr32 /s 'C:\shop\Tellarix.dll' || fail "booth control did not register"
+    SIM_PIDS=()
+    trap e2e_teardown EXIT
+}
+
+e2e_teardown() {
+    local pid
+    for pid in "${SIM_PIDS[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    SIM_PIDS=()
+    tlx_wine_down
+}
+
+# Settings file beside the program; sections given as "[SECTION]" and "key=value" lines.
+write_ini() {
+    printf '%s\r\n' "$@" >"$SHOP/Tellarix.ini"
+}
+
+# Starts callshop-sim on a free port with a control FIFO and a JSON-lines log; sets SIM_PORT,
+# SIM_CTL, SIM_LOG. Extra arguments go to the simulator.
+start_sim() {
+    local name=${SIM_NAME:-sim}
+    SIM_CTL=$WORK/$name.ctl
+    SIM_LOG=$WORK/$name.log
+    local out=$WORK/$name.out
+    : >"$out"
+    "$TLX_SIM_EXE" --listen "${SIM_LISTEN:-127.0.0.1:0}" --no-http --control-fifo "$SIM_CTL" --log "$SIM_LOG" \
+        "$@" >"$out" 2>&1 &
+    SIM_PID=$!
+    SIM_PIDS+=("$SIM_PID")
+    local i
+    for i in $(seq 100); do
+        SIM_PORT=$(sed -n 's/.*consoles on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$out" | head -1)
+        [ -n "$SIM_PORT" ] && [ -p "$SIM_CTL" ] && return 0
+        sleep 0.1
+    done
+    cat "$out" >&2
+    fail "callshop-sim did not start"
+}
+
+stop_sim() {
+    kill "$SIM_PID" 2>/dev/null
+    wait "$SIM_PID" 2>/dev/null
+}
+
+ctl() { echo "$*" >"$SIM_CTL"; }
+
+start_console() {
+    wine 'C:\shop\Tellarix.exe' >/dev/null 2>&1 &
+    CONSOLE_PID=$!
+}
+
+ui() { timeout 120 wine "$TLX_UIDRIVER_EXE" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+# The login window is the visible "Tellarix" window holding the status line 1006.
+login_status() { ui text --title Tellarix --id 1006 --timeout "${1:-20}"; }
+wait_status() {  # text [timeout]
+    ui wait-text --title Tellarix --id 1006 --equals "$1" --timeout "${2:-30}" >/dev/null ||
+        fail "status line: expected [$1], got [$(login_status 2)]"
+    e2e_log "ok: status [$1]"
+}
+press_login() { ui click --title Tellarix --id 1002 >/dev/null || fail "no Log In button"; }
+
+# Waits for the booth page: the main window's tab control is there and visible.
+wait_main_window() {
+    ui wait-window --title Tellarix --class '#32770' --child-class SysTabControl32 \
+        --timeout "${1:-30}" >/dev/null || fail "main window did not appear"
+}
+
+# The booth windows carry their display names; the first match is the booth's own window.
+booth_hwnd() {  # display name
+    ui find --title Tellarix --child-text "$1" | awk -F'\t' 'NR==1 {print $1}'
+}
+booth_rows() {  # display name -> rows: image, destination, duration, cost, ..., description, rate
+    local h
+    h=$(booth_hwnd "$1")
+    [ -n "$h" ] || fail "no booth named [$1]"
+    ui list --hwnd "$h" --child-class SysListView32 | cut -f3-
+}
+# Counts the "in" messages of one type the simulator received.
+sim_received() {  # type
+    grep -c "\"dir\":\"in\",\"type\":$1[,}]" "$SIM_LOG" || true
+}
+
+# The names given, in the order their booth cells stand on the page (rows, then columns).
+booths_in_page_order() {
+    local name rect
+    for name in "$@"; do
+        rect=$(ui find --title Tellarix --child-text "$name" | awk -F'\t' 'NR==1 {print $4}')
+        [ -n "$rect" ] || fail "no booth named [$name]"
+        IFS=, read -r left top _ <<<"$rect"
+        printf '%08d %08d %s\n' "$top" "$left" "$name"
+    done | sort | cut -d' ' -f3- | paste -sd'|'
+}
