@@ -1,6 +1,6 @@
 #!/bin/bash
 # The console against callshop-sim under Wine, driven through its windows as an operator
-# would. One case per run: login-failures, session, lost-connection.
+# would. One case per run: login-failures, session, short-messages, lost-connection.
 set -u
 CASE=${1:?case}
 source "$(dirname "$0")/lib.sh"
@@ -126,9 +126,32 @@ case_session() {
     # Silence: the console keeps the connection alive after 20 s without a message.
     local before
     before=$(sim_received 13)
-    sleep 24
-    [ "$(sim_received 13)" -gt "$before" ] || fail "no keep-alive after 24 s of silence"
-    e2e_log "ok: keep-alive after silence"
+    local waited=0
+    while [ "$(sim_received 13)" -le "$before" ]; do
+        [ $waited -lt 45 ] || fail "no keep-alive after 45 s of silence"
+        sleep 1
+        waited=$((waited + 1))
+    done
+    # The keep-alive follows the server's last message after one 20-second wait.
+    local gap
+    gap=$(python3 - "$SIM_LOG" <<'PY'
+import json, sys
+from datetime import datetime
+last_out = None
+gap = None
+for line in open(sys.argv[1]):
+    r = json.loads(line)
+    t = datetime.fromisoformat(r["t"].replace("Z", "+00:00")).timestamp()
+    if r.get("dir") == "out":
+        last_out = t
+    elif r.get("dir") == "in" and r.get("type") == 13 and last_out is not None:
+        gap = t - last_out
+print(f"{gap:.1f}" if gap is not None else "none")
+PY
+)
+    python3 -c "import sys; g=float(sys.argv[1]); sys.exit(0 if 19.0 <= g <= 26.0 else 1)" "$gap" ||
+        fail "keep-alive came $gap s after the server's last message, not after a 20 s wait"
+    e2e_log "ok: keep-alive after $gap s of silence"
 
     # Closing the main window ends the program and sends the server nothing.
     local received
@@ -137,6 +160,34 @@ case_session() {
     ui wait-gone --exe Tellarix.exe --timeout 30 >/dev/null || fail "console still runs after closing"
     sleep 1
     expect_eq "$received" "$(grep -c '"dir":"in"' "$SIM_LOG")" "nothing sent while closing"
+}
+
+# A server that writes short messages (type, text, NUL): events sent back to back arrive
+# several to a read and must all reach their booths.
+case_short_messages() {
+    start_sim --user demo --password demo --booths '1,2,3,4,5,6' --short-messages
+    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
+        'PASSWORD=demo'
+    start_console
+    wait_status "Please enter your Login and Password..." 60
+    press_login
+    wait_main_window
+    sleep 3
+    local b burst=""
+    for b in 1 2 3 4 5; do
+        burst+="dial $b;0$b$b$b;Route $b;0.$b"$'\n'"connect $b"$'\n'"finish $b;${b}0;$b.25"$'\n'
+    done
+    burst+=$'dial 6;066;Route 6;0.6\nreject 6\n'
+    printf '%s' "$burst" >"$SIM_CTL"
+    sleep 3
+    for b in 1 2 3 4 5; do
+        local row
+        row=$(booth_rows "$b")
+        [[ "$row" == 3$'\t'0$b$b$b$'\t'00:00:${b}0$'\t'$b.25$'\t'*$'\t'"Route $b"$'\t'0.$b ]] ||
+            fail "booth $b after the burst: [$row]"
+    done
+    expect_eq $'4\t066\t00:00:00\t0.00\t---\t---\tRoute 6\t0.6' "$(booth_rows 6)" "rejected in a burst"
+    e2e_log "ok: every short message of the burst reached its booth"
 }
 
 # The server drops the connection: back to the login window; the next login shows the booths
@@ -171,6 +222,7 @@ case "$CASE" in
     login-failures) case_login_failures ;;
     session) case_session ;;
     lost-connection) case_lost_connection ;;
+    short-messages) case_short_messages ;;
     *) fail "unknown case $CASE" ;;
 esac
 e2e_log "PASS: $CASE"
