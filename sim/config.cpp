@@ -84,11 +84,32 @@ ParseOutcome AddTariff(std::string_view value, SimConfig& config) {
     return {};
 }
 
+// Options that take a value; every other known option is a plain switch.
 bool NeedsValue(std::string_view name) {
-    static const char* const kFlags[] = {"help",    "short-messages", "generate",
-                                         "no-http", "control-stdin",  "exit-after-flood"};
-    return std::none_of(std::begin(kFlags), std::end(kFlags),
-                        [&](const char* f) { return name == f; });
+    static const char* const kWithValue[] = {"listen",
+                                             "http",
+                                             "web-address",
+                                             "user",
+                                             "password",
+                                             "account",
+                                             "booths",
+                                             "booth",
+                                             "tariff",
+                                             "scenario",
+                                             "flood",
+                                             "flood-booths",
+                                             "rate",
+                                             "seed",
+                                             "settle-ms",
+                                             "log",
+                                             "keepalive-limit",
+                                             "max-clients",
+                                             "max-pending",
+                                             "login-timeout",
+                                             "control-fifo",
+                                             "config"};
+    return std::any_of(std::begin(kWithValue), std::end(kWithValue),
+                       [&](const char* f) { return name == f; });
 }
 
 // One option, with its value already separated. `pending_user` links --user to the
@@ -259,7 +280,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, SimConfig& c
         std::string_view name = arg.substr(0, eq);
         if (eq != std::string_view::npos) {
             value = arg.substr(eq + 1);
-        } else if (NeedsValue(name) && name != "config") {
+        } else if (NeedsValue(name) && name != "config") {  // --config is read below
             if (i + 1 >= args.size()) return Fail("--" + std::string(name) + " needs a value");
             value = args[++i];
         }

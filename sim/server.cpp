@@ -176,6 +176,16 @@ std::string Server::Start() {
 }
 
 void Server::RequestStop() {
+    stop_requested_ = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] auto r = ::write(wake_.get(), &one, sizeof one);
+}
+
+void Server::PostControl(std::string line) {
+    {
+        std::lock_guard<std::mutex> lock(posted_mutex_);
+        posted_.push_back(std::move(line));
+    }
     const std::uint64_t one = 1;
     [[maybe_unused]] auto r = ::write(wake_.get(), &one, sizeof one);
 }
@@ -244,8 +254,20 @@ int Server::Run() {
             const std::uint64_t tag = events[i].data.u64;
             const std::uint32_t what = events[i].events;
             switch (KindOf(tag)) {
-                case kWake:
+                case kWake: {
+                    std::uint64_t count = 0;
+                    [[maybe_unused]] auto r = ::read(wake_.get(), &count, sizeof count);
+                    std::vector<std::string> lines;
+                    {
+                        std::lock_guard<std::mutex> lock(posted_mutex_);
+                        lines.swap(posted_);
+                    }
+                    for (const auto& line : lines) ControlLine(line);
+                    if (stop_requested_) quit_ = true;
+                    break;
+                }
                 case kSignal:
+                    report_("stopping on signal");
                     quit_ = true;
                     break;
                 case kConsoleListener:
@@ -369,7 +391,7 @@ void Server::ServiceConsole(std::uint64_t id, TimePoint now) {
         consoles_.erase(it);
         return;
     }
-    const bool want_output = s.pending_size() > 0;
+    const bool want_output = s.pending_size() > 0 || s.wants_room();
     if (want_output != c.watching_output) {
         epoll_event ev{};
         ev.events = EPOLLIN | EPOLLRDHUP | (want_output ? EPOLLOUT : 0u);

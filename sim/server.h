@@ -2,12 +2,15 @@
 // channel, all on non-blocking sockets under epoll.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "config.h"
 #include "http.h"
@@ -66,8 +69,9 @@ class Server final : public SessionHost, private ShopDirectory {
     // Runs until quit, a signal or RequestStop. Returns the exit status: 0, or 1 when a
     // scenario expectation failed.
     int Run();
-    // May be called from another thread.
+    // Both may be called from another thread.
     void RequestStop();
+    void PostControl(std::string line);
 
     // SessionHost
     const SimConfig& config() const override { return config_; }
@@ -126,6 +130,9 @@ class Server final : public SessionHost, private ShopDirectory {
     std::map<std::string, ShopState> shops_;
     std::map<std::string, std::size_t> cursors_;
     int failures_ = 0;
+    std::atomic<bool> stop_requested_{false};
+    std::mutex posted_mutex_;
+    std::vector<std::string> posted_;
     bool quit_ = false;
 };
 

@@ -121,14 +121,18 @@ void ClientSession::LogMessage(const char* dir, std::int32_t type, std::size_t b
     log.Write(line);
 }
 
-void ClientSession::Close(const std::string& reason) {
+void ClientSession::Close(const std::string& reason, bool flush_first) {
     if (phase_ == Phase::kClosed) return;
-    LogEvent("close", reason);
-    phase_ = Phase::kClosed;
+    if (phase_ != Phase::kClosing) LogEvent("close", reason);
     if (holds_login_) {
         host_.SetLoggedIn(user_, false);
         holds_login_ = false;
     }
+    if (flush_first) {
+        phase_ = Phase::kClosing;
+        return;
+    }
+    phase_ = Phase::kClosed;
     out_.clear();
     out_offset_ = 0;
 }
@@ -401,6 +405,11 @@ std::optional<TimePoint> ClientSession::NextWake() const {
     return std::nullopt;
 }
 
+bool ClientSession::wants_room() const {
+    return phase_ == Phase::kLoggedIn && traffic_ && traffic_->flood && traffic_->flood_next > 0 &&
+           !traffic_->flood_reported;
+}
+
 void ClientSession::Execute(const Step& step, TimePoint now) {
     (void)now;
     if (phase_ != Phase::kLoggedIn) return;
@@ -413,7 +422,7 @@ void ClientSession::Execute(const Step& step, TimePoint now) {
             LogEvent("raw", std::to_string(step.bytes.size()) + " bytes");
             break;
         case Step::Kind::kDrop:
-            Close("dropped on purpose");
+            Close("dropped on purpose", true);
             break;
         default:
             break;

@@ -65,13 +65,16 @@ class ClientSession {
     std::span<const std::uint8_t> pending() const;
     void Consumed(std::size_t n);
     std::size_t pending_size() const { return out_.size() - out_offset_; }
+    // More to write as soon as the socket has room (a flood that is not through yet).
+    bool wants_room() const;
 
     // Closed: drop the socket now. Closing: drop it once the pending bytes are out.
     Phase phase() const { return phase_; }
     bool done() const {
         return phase_ == Phase::kClosed || (phase_ == Phase::kClosing && pending_size() == 0);
     }
-    void Close(const std::string& reason);
+    // Ends the session. `flush_first` lets what is already queued go out before the close.
+    void Close(const std::string& reason, bool flush_first = false);
 
     int id() const { return id_; }
     const std::string& user() const { return user_; }

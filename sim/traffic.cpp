@@ -43,7 +43,9 @@ CallGenerator::CallGenerator(std::vector<std::string> booths, std::vector<Tariff
 }
 
 TrafficEvent CallGenerator::Next(double* delay_s) {
-    if (delay_s) *delay_s = -std::log(1.0 - random_.NextUnit()) / rate_;
+    // Drawn whether or not the caller wants it, so the sequence stays the same.
+    const double delay = -std::log(1.0 - random_.NextUnit()) / rate_;
+    if (delay_s) *delay_s = delay;
     Booth& booth = booths_[random_.Below(booths_.size())];
     TrafficEvent ev;
     switch (booth.state) {

@@ -1,0 +1,62 @@
+// The scenario language: steps as written, payloads kept byte for byte, errors by line.
+#include "scenario.h"
+
+#include <gtest/gtest.h>
+
+namespace tlx::sim {
+namespace {
+
+TEST(Scenario, StepsAndPayloadsAsWritten) {
+    const auto parsed = ParseScenario(
+        "# morning rush\n"
+        "booths http://x/;1;2\n"
+        "dial 1;0123;Local call;0.10\n"
+        "  wait 0.25\n"
+        "connect  1 \n"  // the blanks belong to the key: the console must not match it
+        "send 103 1;75;1.5\r\n"
+        "send 42\n"
+        "raw 0d 00 00 00 ff\n"
+        "expect-keepalive 21\n"
+        "drop\n"
+        "quit\n");
+    ASSERT_TRUE(parsed.scenario) << parsed.error;
+    const auto& s = parsed.scenario->steps;
+    ASSERT_EQ(s.size(), 10u);
+    EXPECT_EQ(s[0].type, 100);
+    EXPECT_EQ(s[1].type, 101);
+    EXPECT_EQ(s[1].text, "1;0123;Local call;0.10");
+    EXPECT_EQ(s[1].line, 3);
+    EXPECT_EQ(s[2].kind, Step::Kind::kWait);
+    EXPECT_DOUBLE_EQ(s[2].seconds, 0.25);
+    EXPECT_EQ(s[3].text, " 1 ");
+    EXPECT_EQ(s[4].type, 103);
+    EXPECT_EQ(s[4].text, "1;75;1.5");
+    EXPECT_EQ(s[5].type, 42);
+    EXPECT_EQ(s[5].text, "");
+    EXPECT_EQ(s[6].bytes, (std::vector<std::uint8_t>{0x0d, 0, 0, 0, 0xff}));
+    EXPECT_EQ(s[7].kind, Step::Kind::kExpectKeepAlive);
+    EXPECT_EQ(s[8].kind, Step::Kind::kDrop);
+    EXPECT_EQ(s[9].kind, Step::Kind::kQuit);
+}
+
+TEST(Scenario, RefusedLinesNameTheLineAndTheFault) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"dial 1\nwiat 3\n", "line 2: unknown step \"wiat\""},
+        {"wait soon\n", "line 1: wait: expected seconds"},
+        {"wait -1\n", "line 1: wait"},
+        {"send x 1\n", "line 1: send: expected a message type"},
+        {"raw 0d0\n", "line 1: raw: expected whole bytes"},
+        {"raw zz\n", "line 1: raw: not a hex digit"},
+        {"drop now\n", "line 1: drop takes no value"},
+        {"\n\ndial " + std::string(255, 'x') + "\n", "line 3: text of 255 characters"},
+    };
+    for (const auto& [text, expected] : cases) {
+        const auto parsed = ParseScenario(text);
+        EXPECT_FALSE(parsed.scenario.has_value()) << text;
+        EXPECT_EQ(parsed.error.rfind(expected, 0), 0u) << parsed.error;
+    }
+    EXPECT_TRUE(ParseScenario("dial " + std::string(254, 'x')).scenario.has_value());
+}
+
+}  // namespace
+}  // namespace tlx::sim

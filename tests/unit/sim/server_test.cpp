@@ -1,0 +1,378 @@
+// The simulator over real loopback sockets, driven by a small console written against the
+// link core: scripted and generated traffic, several consoles, and consoles that misbehave.
+#include "server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <future>
+#include <thread>
+
+#include "link/framer.h"
+#include "link/login.h"
+
+extern char** environ;
+
+namespace tlx::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Millis = std::chrono::milliseconds;
+
+class TestConsole {
+  public:
+    explicit TestConsole(std::uint16_t port) : framer_(link::MessageFramer::Mode::kFullRecords) {
+        fd_ = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(port);
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    }
+    bool connected() const { return connected_; }
+
+    void Send(std::span<const std::uint8_t> bytes) {
+        ::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+    void SendKeepAlive() { Send(std::vector<std::uint8_t>{13, 0, 0, 0}); }
+
+    // Reads exactly n bytes; fewer when the server closes or the time runs out.
+    std::vector<std::uint8_t> ReadExactly(std::size_t n, Millis limit = 5000ms) {
+        std::vector<std::uint8_t> out;
+        const auto end = Clock::now() + limit;
+        while (out.size() < n && Clock::now() < end) {
+            pollfd p{fd_.get(), POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            std::uint8_t buf[4096];
+            const ssize_t got = ::recv(fd_.get(), buf, std::min(sizeof buf, n - out.size()), 0);
+            if (got <= 0) {
+                closed_ = true;
+                break;
+            }
+            out.insert(out.end(), buf, buf + got);
+        }
+        return out;
+    }
+
+    // The login as the console runs it; the login result type, or -1 when nothing came.
+    int LogIn(const std::string& user, const std::string& password) {
+        const auto request = link::MakeLoginRequest(user).Encode();
+        Send(request);
+        const auto reply = ReadExactly(link::kRecordSize);
+        if (reply.size() < 4) return -1;
+        const auto first = link::DecodeMessage(reply);
+        if (first->type != link::kLoginChallenge) return first->type;
+        link::Block enc{};
+        std::copy(reply.begin() + 4, reply.begin() + 20, enc.begin());
+        link::ServerMessage response;
+        response.type = link::kChallengeResponse;
+        const auto block = link::ComputeChallengeResponse(password, enc);
+        std::copy(block.begin(), block.end(), response.data.begin());
+        Send(response.Encode());
+        const auto result = ReadExactly(4);
+        if (result.size() < 4) return -1;
+        const int type = link::ReadType(std::span<const std::uint8_t, 4>(result.data(), 4));
+        if (type == link::kLoginAccepted) booth_list = Next();
+        return type;
+    }
+
+    std::optional<link::ServerMessage> Next(Millis limit = 5000ms) {
+        const auto end = Clock::now() + limit;
+        while (true) {
+            if (auto m = framer_.Next()) return m;
+            if (Clock::now() >= end || closed_) return std::nullopt;
+            pollfd p{fd_.get(), POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            std::uint8_t buf[65536];
+            const ssize_t got = ::recv(fd_.get(), buf, sizeof buf, 0);
+            if (got <= 0) {
+                closed_ = true;
+                continue;
+            }
+            framer_.Feed({buf, static_cast<std::size_t>(got)});
+        }
+    }
+
+    // True once the server has closed the connection (within the limit).
+    bool ClosedByServer(Millis limit = 5000ms) {
+        while (!closed_ && Next(limit)) {
+        }
+        return closed_;
+    }
+    void Close() { fd_.Reset(); }
+
+    std::optional<link::ServerMessage> booth_list;
+
+  private:
+    Fd fd_;
+    bool connected_ = false;
+    bool closed_ = false;
+    link::MessageFramer framer_;
+};
+
+class RunningServer {
+  public:
+    explicit RunningServer(SimConfig config, std::optional<Scenario> scenario = {}) {
+        config.listen = {"127.0.0.1", 0};
+        config.http = Endpoint{"127.0.0.1", 0};
+        config.web_address.clear();
+        config.settle_ms = 0;
+        EXPECT_TRUE(Finish(config).ok);
+        server_ = std::make_unique<Server>(
+            config, log_, std::move(scenario), [this](const std::string& l) { Keep(reports_, l); },
+            [this](const std::string& l) { Keep(announced_, l); });
+        EXPECT_EQ(server_->Start(), "");
+        result_ = std::async(std::launch::async, [this] { return server_->Run(); });
+    }
+    ~RunningServer() { Stop(); }
+    int Stop() {
+        if (!result_.valid()) return stopped_;
+        server_->RequestStop();
+        return stopped_ = result_.get();
+    }
+    // The exit status once the server ends by itself; -1 when it does not in time.
+    int WaitForEnd(Millis limit) {
+        if (result_.wait_for(limit) != std::future_status::ready) return -1;
+        return stopped_ = result_.get();
+    }
+    Server& server() { return *server_; }
+    std::uint16_t port() const { return server_->console_port(); }
+    std::vector<std::string> Reports() { return Copy(reports_); }
+    std::vector<std::string> Announced() { return Copy(announced_); }
+
+  private:
+    void Keep(std::vector<std::string>& where, const std::string& line) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        where.push_back(line);
+    }
+    std::vector<std::string> Copy(const std::vector<std::string>& v) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return v;
+    }
+    JsonLog log_;
+    std::mutex mutex_;
+    std::vector<std::string> reports_, announced_;
+    std::unique_ptr<Server> server_;
+    std::future<int> result_;
+    int stopped_ = 0;
+};
+
+SimConfig Shop(std::vector<Account> accounts) {
+    SimConfig c;
+    c.accounts = std::move(accounts);
+    c.booths = {"1", "2", "3"};
+    return c;
+}
+
+TEST(SimServer, ScenarioRunsStepByStepAcrossADroppedConnection) {
+    SimConfig config = Shop({{"anna", "secret"}});
+    config.mode = TrafficMode::kScenario;
+    auto scenario = ParseScenario(
+        "dial 1;0123;Local;0.10\n"
+        "wait 0.3\n"
+        "connect 1\n"
+        "expect-keepalive 3\n"
+        "finish 1;75;1.50\n"
+        "drop\n"
+        "reject 2\n"
+        "quit\n");
+    RunningServer sim(config, scenario.scenario);
+
+    TestConsole console(sim.port());
+    ASSERT_EQ(console.LogIn("anna", "secret"), link::kLoginAccepted);
+    ASSERT_TRUE(console.booth_list);
+    EXPECT_EQ(console.booth_list->Text(),
+              "http://127.0.0.1:" + std::to_string(sim.server().http_port()) + "/;1;2;3");
+    const auto dial = console.Next();
+    ASSERT_TRUE(dial);
+    EXPECT_EQ(dial->Text(), "1;0123;Local;0.10");
+    const auto dialled_at = Clock::now();
+    const auto connect = console.Next();
+    ASSERT_TRUE(connect);
+    EXPECT_EQ(connect->type, link::kCallConnectedEvent);
+    EXPECT_GE(Clock::now() - dialled_at, 250ms);
+    // Nothing more until the console proves it is alive.
+    EXPECT_FALSE(console.Next(300ms));
+    console.SendKeepAlive();
+    const auto finish = console.Next();
+    ASSERT_TRUE(finish);
+    EXPECT_EQ(finish->Text(), "1;75;1.50");
+    EXPECT_TRUE(console.ClosedByServer());
+
+    TestConsole again(sim.port());
+    ASSERT_EQ(again.LogIn("anna", "secret"), link::kLoginAccepted);
+    const auto reject = again.Next();
+    ASSERT_TRUE(reject);
+    EXPECT_EQ(reject->type, link::kCallRejectedEvent);
+    EXPECT_EQ(sim.WaitForEnd(5000ms), 0);
+}
+
+TEST(SimServer, MissedKeepAliveFailsTheRun) {
+    SimConfig config = Shop({{"anna", "secret"}});
+    config.mode = TrafficMode::kScenario;
+    RunningServer sim(config, ParseScenario("expect-keepalive 0.2\nquit\n").scenario);
+    TestConsole console(sim.port());
+    ASSERT_EQ(console.LogIn("anna", "secret"), link::kLoginAccepted);
+    EXPECT_EQ(sim.WaitForEnd(5000ms), 1);
+}
+
+TEST(SimServer, GeneratedTrafficRepeatsForTheSeed) {
+    SimConfig config = Shop({{"anna", "secret"}});
+    config.mode = TrafficMode::kGenerate;
+    config.rate = 500;
+    config.seed = 1234;
+    RunningServer sim(config);
+    TestConsole console(sim.port());
+    ASSERT_EQ(console.LogIn("anna", "secret"), link::kLoginAccepted);
+    SimConfig finished = config;
+    ASSERT_TRUE(Finish(finished).ok);
+    CallGenerator same(finished.booths, finished.tariffs, config.rate, config.seed);
+    for (int i = 0; i < 100; ++i) {
+        const auto got = console.Next();
+        ASSERT_TRUE(got) << i;
+        const auto want = same.Next(nullptr);
+        EXPECT_EQ(got->type, want.type) << i;
+        EXPECT_EQ(got->Text(), want.text) << i;
+    }
+}
+
+TEST(SimServer, SeveralConsolesOneSessionPerUserAndAimedControlCommands) {
+    RunningServer sim(Shop({{"anna", "a"}, {"bob", "b"}}));
+    TestConsole anna(sim.port()), bob(sim.port()), anna_again(sim.port()), wrong(sim.port()),
+        stranger(sim.port());
+    ASSERT_EQ(anna.LogIn("anna", "a"), link::kLoginAccepted);
+    ASSERT_EQ(bob.LogIn("bob", "b"), link::kLoginAccepted);
+    EXPECT_EQ(anna_again.LogIn("anna", "a"), link::kAlreadyLoggedIn);
+    EXPECT_EQ(wrong.LogIn("bob", "a"), link::kLoginIncorrect);
+    EXPECT_EQ(stranger.LogIn("carl", "c"), link::kLoginIncorrect);
+    EXPECT_TRUE(anna_again.ClosedByServer());
+    EXPECT_TRUE(wrong.ClosedByServer());
+    EXPECT_TRUE(stranger.ClosedByServer());
+
+    sim.server().PostControl("@bob connect 2");
+    sim.server().PostControl("send 104 3");
+    const auto b1 = bob.Next(), b2 = bob.Next(), a1 = anna.Next();
+    ASSERT_TRUE(b1 && b2 && a1);
+    EXPECT_EQ(b1->type, link::kCallConnectedEvent);
+    EXPECT_EQ(b2->type, link::kCallRejectedEvent);
+    EXPECT_EQ(a1->type, link::kCallRejectedEvent);
+    EXPECT_FALSE(anna.Next(200ms));
+
+    sim.server().PostControl("@anna drop");
+    EXPECT_TRUE(anna.ClosedByServer());
+    TestConsole anna_later(sim.port());
+    EXPECT_EQ(anna_later.LogIn("anna", "a"), link::kLoginAccepted);
+}
+
+TEST(SimServer, MisbehavingConsolesDoNotStopTheFloodForOthers) {
+    SimConfig config = Shop({{"good", "g"}, {"sleepy", "s"}});
+    config.mode = TrafficMode::kFlood;
+    config.flood_events = 30001;  // more than the socket buffers hold for the sleepy one
+    RunningServer sim(config);
+
+    TestConsole garbage(sim.port()), half(sim.port()), silent(sim.port()), sleepy(sim.port());
+    garbage.Send(std::vector<std::uint8_t>(64, 0xAB));
+    const auto request = link::MakeLoginRequest("good").Encode();
+    half.Send(std::span(request).first(100));
+    half.Close();
+    ASSERT_EQ(sleepy.LogIn("sleepy", "s"), link::kLoginAccepted);  // and never reads again
+    EXPECT_TRUE(garbage.ClosedByServer());
+
+    TestConsole good(sim.port());
+    ASSERT_EQ(good.LogIn("good", "g"), link::kLoginAccepted);
+    std::map<std::string, std::pair<int, int>> rows;  // booth: calls, finished
+    for (std::uint64_t i = 0; i < config.flood_events; ++i) {
+        const auto m = good.Next();
+        ASSERT_TRUE(m) << "event " << i << " lost";
+        const std::string key = m->Text().substr(0, m->Text().find(';'));
+        if (m->type == link::kCallDialEvent) ++rows[key].first;
+        if (m->type == link::kCallFinishedEvent) ++rows[key].second;
+    }
+    EXPECT_FALSE(good.Next(200ms));
+    // 10001 calls over three booths, the last one only dialled (on booth 2).
+    EXPECT_EQ(rows["1"], std::make_pair(3334, 3334));
+    EXPECT_EQ(rows["2"], std::make_pair(3334, 3333));
+    EXPECT_EQ(rows["3"], std::make_pair(3333, 3333));
+
+    // The summary comes once the good console has everything; none for the sleepy one.
+    std::vector<std::string> announced;
+    for (int i = 0; i < 100 && announced.empty(); ++i) {
+        std::this_thread::sleep_for(20ms);
+        announced = sim.Announced();
+    }
+    ASSERT_EQ(announced.size(), 1u);
+    EXPECT_NE(announced[0].find("\"user\":\"good\""), std::string::npos);
+    EXPECT_NE(announced[0].find("{\"booth\":\"2\",\"calls\":3334,\"finished\":3333,"
+                                "\"last_state\":\"dialing\""),
+              std::string::npos)
+        << announced[0];
+}
+
+TEST(SimServer, WebRequestsAreAnsweredAndReported) {
+    RunningServer sim(Shop({{"anna", "secret"}}));
+    auto get = [&](const std::string& target) {
+        Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(sim.server().http_port());
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        const std::string req = "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n";
+        ::send(fd.get(), req.data(), req.size(), MSG_NOSIGNAL);
+        std::string reply;
+        char buf[4096];
+        ssize_t n;
+        while ((n = ::recv(fd.get(), buf, sizeof buf, 0)) > 0) reply.append(buf, n);
+        return reply;
+    };
+    EXPECT_EQ(get("/Login.aspx?login=anna&password=secret").rfind("HTTP/1.1 200 OK", 0), 0u);
+    EXPECT_EQ(get("/Login.aspx?login=anna&password=guess").rfind("HTTP/1.1 403", 0), 0u);
+    const auto reports = sim.Reports();
+    EXPECT_NE(std::find(reports.begin(), reports.end(),
+                        "web: \"GET /Login.aspx?login=anna&password=guess HTTP/1.1\" 403"),
+              reports.end());
+}
+
+// The real program: a refused configuration, --help, and a clean end on SIGTERM.
+int RunProgram(std::vector<std::string> args, bool terminate) {
+    args.insert(args.begin(), CALLSHOP_SIM_EXE);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    if (terminate) {
+        std::this_thread::sleep_for(300ms);
+        ::kill(pid, SIGTERM);
+    }
+    int status = 0;
+    for (int i = 0; i < 100; ++i) {
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(50ms);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
+TEST(SimProgram, ExitStatusesForHelpRefusalAndSignal) {
+    EXPECT_EQ(RunProgram({"--help"}, false), 0);
+    EXPECT_EQ(RunProgram({"--booths", "1,1"}, false), 2);
+    EXPECT_EQ(RunProgram({"--listen", "127.0.0.1:0", "--no-http", "--generate"}, true), 0);
+}
+
+}  // namespace
+}  // namespace tlx::sim
