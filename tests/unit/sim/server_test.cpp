@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -120,14 +121,16 @@ class TestConsole {
 
 class RunningServer {
   public:
-    explicit RunningServer(SimConfig config, std::optional<Scenario> scenario = {}) {
+    explicit RunningServer(SimConfig config, std::optional<Scenario> scenario = {},
+                           const std::string& log_path = {}) {
+        if (!log_path.empty()) log_ = JsonLog::Open(log_path, nullptr);
         config.listen = {"127.0.0.1", 0};
         config.http = Endpoint{"127.0.0.1", 0};
         config.web_address.clear();
         config.settle_ms = 0;
         EXPECT_TRUE(Finish(config).ok);
         server_ = std::make_unique<Server>(
-            config, log_, std::move(scenario), [this](const std::string& l) { Keep(reports_, l); },
+            config, *log_, std::move(scenario), [this](const std::string& l) { Keep(reports_, l); },
             [this](const std::string& l) { Keep(announced_, l); });
         EXPECT_EQ(server_->Start(), "");
         result_ = std::async(std::launch::async, [this] { return server_->Run(); });
@@ -157,7 +160,7 @@ class RunningServer {
         std::lock_guard<std::mutex> lock(mutex_);
         return v;
     }
-    JsonLog log_;
+    std::unique_ptr<JsonLog> log_ = std::make_unique<JsonLog>();
     std::mutex mutex_;
     std::vector<std::string> reports_, announced_;
     std::unique_ptr<Server> server_;
@@ -339,6 +342,48 @@ TEST(SimServer, WebRequestsAreAnsweredAndReported) {
     EXPECT_NE(std::find(reports.begin(), reports.end(),
                         "web: \"GET /Login.aspx?login=anna&password=guess HTTP/1.1\" 403"),
               reports.end());
+}
+
+TEST(SimServer, ControlFifoCommandsReachConsolesAndTheLogRecordsTheWire) {
+    char dir_template[] = "/tmp/sim_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(dir_template), nullptr);
+    const std::string dir = dir_template;
+    SimConfig config = Shop({{"anna", "secret"}});
+    config.control_fifo = dir + "/control";
+    {
+        RunningServer sim(config, {}, dir + "/log.jsonl");
+        TestConsole console(sim.port());
+        ASSERT_EQ(console.LogIn("anna", "secret"), link::kLoginAccepted);
+        {
+            Fd fifo(::open(config.control_fifo.c_str(), O_WRONLY | O_CLOEXEC));
+            const std::string commands = "dial 1;0123;Local;0.10\nbogus\n";
+            ASSERT_EQ(::write(fifo.get(), commands.data(), commands.size()),
+                      static_cast<ssize_t>(commands.size()));
+        }
+        const auto dial = console.Next();
+        ASSERT_TRUE(dial);
+        EXPECT_EQ(dial->Text(), "1;0123;Local;0.10");
+        console.SendKeepAlive();
+        std::this_thread::sleep_for(100ms);
+        const auto reports = sim.Reports();
+        EXPECT_NE(std::find(reports.begin(), reports.end(), "control: unknown step \"bogus\""),
+                  reports.end());
+        EXPECT_EQ(sim.Stop(), 0);
+    }
+    std::ifstream in(dir + "/log.jsonl");
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    for (
+        const char* expected :
+        {R"("session":1,"dir":"in","type":15,"name":"LoginRequest","bytes":259,"text":"anna"})",
+         R"("dir":"out","type":3,"name":"LoginAccepted","bytes":4})",
+         R"("dir":"out","type":101,"name":"CallDialEvent","bytes":259,"text":"1;0123;Local;0.10"})",
+         R"("dir":"in","type":13,"name":"KeepAlive","bytes":4})",
+         R"("event":"control","line":"dial 1;0123;Local;0.10"})",
+         R"("event":"stop","open_sessions":1)"})
+        EXPECT_NE(all.find(expected), std::string::npos) << expected << "\n" << all;
+    ::unlink(config.control_fifo.c_str());
+    ::unlink((dir + "/log.jsonl").c_str());
+    ::rmdir(dir.c_str());
 }
 
 // The real program: a refused configuration, --help, and a clean end on SIGTERM.

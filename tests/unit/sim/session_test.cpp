@@ -268,6 +268,21 @@ TEST(SessionInput, BadClientsAreClosedOrIgnored) {
     }
 }
 
+TEST(SessionInput, KeepAliveGapsOverTheLimitAreReported) {
+    FakeHost host;
+    host.cfg.accounts = {{"bob", "secret"}};
+    ClientSession s(1, "t", host, t0);
+    LogIn(host, s, "bob");
+    const std::vector<std::uint8_t> ka = {13, 0, 0, 0};
+    s.OnBytes(ka, t0 + 20s);  // exactly the limit: fine
+    s.OnBytes(ka, t0 + 41500ms);
+    ASSERT_EQ(host.reports.size(), 2u);  // the login line, then the gap
+    EXPECT_NE(host.reports[1].find("keep-alive gap of 21.5 s"), std::string::npos)
+        << host.reports[1];
+    s.OnBytes(ka, t0 + 50s);
+    EXPECT_EQ(host.reports.size(), 2u);
+}
+
 TEST(SessionOutput, ShortMessagesCarryTypeTextAndNulOnly) {
     FakeHost host;
     host.cfg.accounts = {{"bob", "secret"}};
