@@ -18,6 +18,7 @@ Accounts and booths
   --config FILE           read options from FILE, one "name value" a line (see README)
   --user NAME             an account; must be followed by --password
   --password PW           the password of the --user before it
+  --account "NAME PW"     an account in one option (the config file's form)
   --booths LIST|COUNT     booth keys "1,2,A" or a count N for keys 1..N (default 6)
   --booth KEY             one more booth key
   --tariff "PREFIX PRICE DESCRIPTION"

@@ -11,6 +11,7 @@ namespace tlx::sim {
 namespace {
 
 constexpr std::size_t kFloodHighWater = 64 * 1024;  // refill the socket below this much
+constexpr double kOverdueGrace = 10.0;  // past the limit, a missing keep-alive is said at once
 
 std::chrono::nanoseconds Seconds(double s) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(s));
@@ -22,7 +23,7 @@ double SecondsBetween(TimePoint from, TimePoint to) {
 
 std::string FormatSeconds(double s) {
     char buf[32];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, s, std::chars_format::fixed, 1);
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, s, std::chars_format::fixed, 2);
     return ec == std::errc() ? std::string(buf, end) : std::string("?");
 }
 
@@ -359,6 +360,7 @@ void ClientSession::HandleKeepAlive(TimePoint now) {
                      FormatSeconds(gap) + " s");
     }
     last_keepalive_ = now;
+    overdue_reported_ = false;
     if (traffic_) traffic_->keepalive_seen = true;
 }
 
@@ -382,6 +384,22 @@ void ClientSession::Tick(TimePoint now) {
         now >= login_deadline_) {
         Close("no login within the time limit");
         return;
+    }
+    if (phase_ == Phase::kLoggedIn && !overdue_reported_ &&
+        SecondsBetween(last_keepalive_, now) > host_.config().keepalive_limit_s + kOverdueGrace) {
+        // Said while it lasts, so a console that went quiet shows before it reconnects.
+        overdue_reported_ = true;
+        const double gap = SecondsBetween(last_keepalive_, now);
+        if (host_.log().enabled()) {
+            auto line = host_.log().Begin();
+            line.Num("session", id_)
+                .Str("event", "keepalive_overdue")
+                .Str("user", user_)
+                .Real("since_s", std::round(gap * 1000) / 1000);
+            host_.log().Write(line);
+        }
+        host_.Report("session " + std::to_string(id_) + " (" + user_ + "): no keep-alive for " +
+                     FormatSeconds(gap) + " s");
     }
     if (phase_ != Phase::kLoggedIn || !traffic_ || now < traffic_->start) return;
     if (traffic_->cursor) RunScenario(now);

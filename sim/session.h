@@ -114,6 +114,7 @@ class ClientSession {
     link::Block expected_{};
     TimePoint last_keepalive_;
     std::uint64_t keepalives_ = 0;
+    bool overdue_reported_ = false;
     std::unique_ptr<Traffic> traffic_;
 };
 

@@ -277,10 +277,17 @@ TEST(SessionInput, KeepAliveGapsOverTheLimitAreReported) {
     s.OnBytes(ka, t0 + 20s);  // exactly the limit: fine
     s.OnBytes(ka, t0 + 41500ms);
     ASSERT_EQ(host.reports.size(), 2u);  // the login line, then the gap
-    EXPECT_NE(host.reports[1].find("keep-alive gap of 21.5 s"), std::string::npos)
+    EXPECT_NE(host.reports[1].find("keep-alive gap of 21.50 s"), std::string::npos)
         << host.reports[1];
     s.OnBytes(ka, t0 + 50s);
     EXPECT_EQ(host.reports.size(), 2u);
+    // A console that goes quiet is reported while it stays quiet, once.
+    s.Tick(t0 + 79s);
+    EXPECT_EQ(host.reports.size(), 2u);
+    s.Tick(t0 + 81s);
+    s.Tick(t0 + 90s);
+    ASSERT_EQ(host.reports.size(), 3u);
+    EXPECT_NE(host.reports[2].find("no keep-alive for 31.00 s"), std::string::npos);
 }
 
 TEST(SessionOutput, ShortMessagesCarryTypeTextAndNulOnly) {
