@@ -483,15 +483,25 @@ void Find(const Command& c, std::string& out) {
     auto childText = c.Get(L"--child-text");
     const bool byId = c.Has(L"--id");
     const long id = c.Int(L"--id", 0);
-    for (HWND w : Descendants(ancestor)) {
-        if (c.Flag(L"--visible") && !IsWindowVisible(w)) continue;
-        if (byId && GetDlgCtrlID(w) != id) continue;
-        if (childClass && ClassName(w) != *childClass) continue;
-        std::wstring text = WindowText(w);
-        if (childText && text != *childText) continue;
-        out += HwndText(w) + "\t" + std::to_string(GetDlgCtrlID(w)) + "\t" + Utf8(ClassName(w)) +
-               "\t" + RectText(RectIn(w, ancestor)) + "\t" + Utf8(text) + "\n";
-    }
+    // Like grep: finding nothing is a failure, after waiting for a match up to --timeout.
+    std::string found;
+    auto collect = [&] {
+        found.clear();
+        for (HWND w : Descendants(ancestor)) {
+            if (c.Flag(L"--visible") && !IsWindowVisible(w)) continue;
+            if (byId && GetDlgCtrlID(w) != id) continue;
+            if (childClass && ClassName(w) != *childClass) continue;
+            std::wstring text = WindowText(w);
+            if (childText && text != *childText) continue;
+            found += HwndText(w) + "\t" + std::to_string(GetDlgCtrlID(w)) + "\t" +
+                     Utf8(ClassName(w)) + "\t" + RectText(RectIn(w, ancestor)) + "\t" + Utf8(text) +
+                     "\n";
+        }
+        return !found.empty();
+    };
+    if (!WaitFor(c.Seconds(L"--timeout", kDefaultTimeout), collect))
+        throw Failure("no window inside " + HwndText(ancestor) + " matches");
+    out += found;
 }
 
 void Info(const Command& c, std::string& out) {

@@ -288,6 +288,11 @@ TEST_F(UiDriverTest, FindsWindowsAndFailsWithinItsTimeLimit) {
     EXPECT_NE(r.out.find(expectB), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\tcell A\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("EDIT"), std::string::npos);
+
+    // Nothing found is a failure, after the wait.
+    r = Drive(L"find --title \"Driver test\" --child-text \"no such child\" --timeout 0.3");
+    EXPECT_EQ(r.code, 1u);
+    EXPECT_EQ(r.out, "");
 }
 
 TEST_F(UiDriverTest, ReadsAndWritesTextsIncludingNonAscii) {
