@@ -38,7 +38,9 @@ bool HasEnded(CallState s) {
 std::string FormatSpan(std::int64_t seconds) {
     if (seconds < 0) {
         // Never produced by the counter itself; shown signed rather than as a wrapped clock.
-        return "-" + TwoDigitClock(-(seconds % kSecondsPerDay));
+        std::string out(1, '-');
+        out += TwoDigitClock(-(seconds % kSecondsPerDay));
+        return out;
     }
     return TwoDigitClock(seconds % kSecondsPerDay);
 }

@@ -1,0 +1,341 @@
+#include "booth_window.h"
+
+#include <windowsx.h>
+
+#include <ctime>
+
+#include "com.h"
+#include "resource.h"
+
+namespace tlx::boothctl {
+namespace {
+
+constexpr char kWindowClass[] = "CCabineWindow";
+constexpr int kCallListId = 117;
+constexpr UINT_PTR kDurationTimer = 1;
+constexpr COLORREF kLabelColour = RGB(97, 120, 173);
+
+enum SubclassId : UINT_PTR { kTotalButton = 1, kPrintButton, kOtherChild };
+
+bool RegisterWindowClass(WNDPROC WndProc) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    if (GetClassInfoExA(ModuleInstance(), kWindowClass, &wc)) return true;
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = ModuleInstance();
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kWindowClass;
+    return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+booth::LocalSeconds LocalNow() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    double date = 0;
+    st.wMilliseconds = 0;
+    if (!SystemTimeToVariantTime(&st, &date)) return 0;
+    // Whole days plus the time of day, counted from the same origin as OLE dates.
+    const auto days = static_cast<std::int64_t>(date);
+    return days * 86400 + st.wHour * 3600 + st.wMinute * 60 + st.wSecond;
+}
+
+}  // namespace
+
+BoothWindow::~BoothWindow() {
+    Destroy();
+}
+
+bool BoothWindow::Create(HWND parent, const RECT& where) {
+    if (hwnd_ != nullptr) return true;
+    if (!RegisterWindowClass(&BoothWindow::WindowProc)) return false;
+    CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, where.left,
+                    where.top, where.right - where.left, where.bottom - where.top, parent, nullptr,
+                    ModuleInstance(), this);
+    return hwnd_ != nullptr;
+}
+
+void BoothWindow::Destroy() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK BoothWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<BoothWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+        self = static_cast<BoothWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->hwnd_ = hwnd;
+    }
+    if (self == nullptr) return DefWindowProcA(hwnd, msg, wp, lp);
+    LRESULT result = 0;
+    try {
+        result = self->Handle(msg, wp, lp);
+    } catch (...) {
+        // Out of memory while building texts: the operator keeps a working window.
+        result = DefWindowProcA(hwnd, msg, wp, lp);
+    }
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+LRESULT BoothWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_PAINT:
+            OnPaint();
+            return DefWindowProcA(hwnd_, msg, wp, lp);
+        case WM_CTLCOLORSTATIC:
+            if (reinterpret_cast<HWND>(lp) == label_) {
+                auto dc = reinterpret_cast<HDC>(wp);
+                SetTextColor(dc, RGB(255, 255, 255));
+                SetBkMode(dc, TRANSPARENT);
+                if (label_brush_ == nullptr) label_brush_ = CreateSolidBrush(kLabelColour);
+                return reinterpret_cast<LRESULT>(label_brush_);
+            }
+            // The frame and anything else keep the system's colours.
+            return DefWindowProcA(hwnd_, msg, wp, lp);
+        case WM_NOTIFY: {
+            const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
+            if (hdr->idFrom == kCallListId && hdr->code == LVN_ITEMCHANGED && !mirroring_)
+                RefreshTotal();
+            return 0;
+        }
+        case WM_TIMER:
+            Mirror(calls_.Tick());
+            return 0;
+        default:
+            return DefWindowProcA(hwnd_, msg, wp, lp);
+    }
+}
+
+void BoothWindow::OnCreate() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    const HINSTANCE inst = ModuleInstance();
+    auto child = [&](DWORD ex, const char* cls, const char* text, DWORD style, RECT r) {
+        return CreateWindowExA(ex, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
+                               r.right - r.left, r.bottom - r.top, hwnd_, nullptr, inst, nullptr);
+    };
+    total_ = child(WS_EX_CLIENTEDGE, "BUTTON", "No calls", WS_TABSTOP | BS_PUSHBUTTON,
+                   {6, 170, 186, 220});
+    print_ = child(WS_EX_CLIENTEDGE, "BUTTON", "Print", WS_TABSTOP | BS_PUSHBUTTON,
+                   {190, 170, 263, 220});
+    label_ = child(0, "STATIC", "", SS_CENTER | SS_CENTERIMAGE, {6, 13, 263, 42});
+    list_ = child(0, WC_LISTVIEWA, "", WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER | LVS_ALIGNLEFT,
+                  {6, 44, 263, 164});
+    frame_ = child(0, "BUTTON", "", BS_GROUPBOX | BS_LEFTTEXT, {0, 0, 270, 225});
+    if (list_ != nullptr) SetWindowLongPtrA(list_, GWLP_ID, kCallListId);
+
+    // The buttons act on the mouse release themselves; the rest keep their standard handling.
+    SetWindowSubclass(total_, &ChildProc, kTotalButton, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(print_, &ChildProc, kPrintButton, reinterpret_cast<DWORD_PTR>(this));
+    for (HWND h : {label_, list_, frame_})
+        SetWindowSubclass(h, &ChildProc, kOtherChild, reinterpret_cast<DWORD_PTR>(this));
+
+    InitCommonControls();
+
+    images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1);
+    // Looked up by module name, so a renamed library shows rows without pictures.
+    HBITMAP pictures = nullptr;
+    if (HMODULE self = GetModuleHandleA("Tellarix"))
+        pictures = LoadBitmapA(self, MAKEINTRESOURCEA(IDB_CALL_STATES));
+    if (pictures == nullptr) {
+        Complain("Problems with bitmap.");
+    } else {
+        ImageList_Add(images_, pictures, nullptr);
+        DeleteObject(pictures);
+    }
+
+    for (int i = 0; i < static_cast<int>(booth::kColumnCount); ++i) {
+        LVCOLUMNA col{};
+        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        col.fmt = LVCFMT_LEFT;
+        col.cx = 100;
+        col.pszText = const_cast<char*>(booth::kColumnTitles[i]);
+        col.iSubItem = i;
+        if (SendMessageA(list_, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&col)) != i)
+            Complain("Problem with creating.");
+    }
+    SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_));
+    const auto ex = static_cast<DWORD>(SendMessageA(list_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ex | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
+
+    LOGFONTA lf{};
+    lf.lfHeight = 20;
+    lf.lfWeight = FW_BOLD;
+    lstrcpynA(lf.lfFaceName, "MS Sans Serif", LF_FACESIZE);
+    font_ = CreateFontIndirectA(&lf);
+    for (HWND h : {label_, total_, print_})
+        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+
+    RefreshTotal();
+}
+
+void BoothWindow::OnDestroy() {
+    KillTimer(hwnd_, kDurationTimer);
+    calls_ = booth::CallList();
+    mirroring_ = true;
+    if (list_ != nullptr) SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+    mirroring_ = false;
+    for (auto [h, id] : {std::pair{total_, kTotalButton}, std::pair{print_, kPrintButton},
+                         std::pair{label_, kOtherChild}, std::pair{list_, kOtherChild},
+                         std::pair{frame_, kOtherChild}})
+        if (h != nullptr) RemoveWindowSubclass(h, &ChildProc, id);
+    if (images_ != nullptr) ImageList_Destroy(images_);
+    if (label_brush_ != nullptr) DeleteObject(label_brush_);
+    if (font_ != nullptr) DeleteObject(font_);
+    images_ = nullptr;
+    label_brush_ = nullptr;
+    font_ = nullptr;
+    total_ = print_ = label_ = list_ = frame_ = nullptr;
+}
+
+void BoothWindow::OnPaint() {
+    // Brings the list's rows and headers back after the container has drawn over them.
+    InvalidateRect(list_, nullptr, TRUE);
+    UpdateWindow(list_);
+    SendMessageA(list_, LVM_SCROLL, 1, 1);
+    SendMessageA(list_, LVM_SCROLL, static_cast<WPARAM>(-1), -1);
+}
+
+LRESULT CALLBACK BoothWindow::ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                        DWORD_PTR data) {
+    auto* self = reinterpret_cast<BoothWindow*>(data);
+    if (msg == WM_LBUTTONUP && (id == kTotalButton || id == kPrintButton)) {
+        // A posted release still reaches a disabled button; only an enabled one acts, and
+        // only when the mouse is over it.
+        RECT r;
+        GetClientRect(hwnd, &r);
+        const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        if (IsWindowEnabled(hwnd) && PtInRect(&r, pt)) {
+            try {
+                if (id == kTotalButton)
+                    self->RemoveEndedCalls();
+                else
+                    self->RequestPrint();
+            } catch (...) {
+                // Out of memory: the operator can press again.
+            }
+        }
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+void BoothWindow::Complain(const char* text) const {
+    HWND owner = hwnd_ != nullptr ? hwnd_ : fallback_owner_;
+    MessageBoxA(owner, text, "", MB_OK);
+}
+
+void BoothWindow::SetName(const std::string& name) {
+    if (label_ != nullptr) SetWindowTextA(label_, name.c_str());
+}
+
+void BoothWindow::ShowRow(std::size_t row) {
+    const booth::CallRecord& call = calls_.calls()[row];
+    const booth::RowTexts texts = booth::RowTextsOf(call);
+    LVITEMA item{};
+    item.iItem = static_cast<int>(row);
+    for (int col = 0; col < static_cast<int>(texts.size()); ++col) {
+        item.mask = LVIF_TEXT;
+        item.iSubItem = col;
+        item.pszText = const_cast<char*>(texts[col].c_str());
+        if (col == 0) {
+            item.mask |= LVIF_IMAGE;
+            item.iImage = booth::RowImageOf(call.state);
+        }
+        SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void BoothWindow::Mirror(const booth::Effect& effect) {
+    if (effect.no_current_call) Complain("Failed with getting ststatus.");
+    if (effect.stop_timer) KillTimer(hwnd_, kDurationTimer);
+    mirroring_ = true;
+    for (std::size_t row : effect.rows) ShowRow(row);
+    if (effect.appended) {
+        const std::size_t row = calls_.size() - 1;
+        LVITEMA item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(row);
+        item.pszText = const_cast<char*>("");
+        if (SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) !=
+            static_cast<LRESULT>(row)) {
+            mirroring_ = false;
+            calls_.DropLast();
+            Complain("Problems with inserting.");
+            mirroring_ = true;
+        } else {
+            ShowRow(row);
+        }
+    }
+    mirroring_ = false;
+    if (effect.start_timer) SetTimer(hwnd_, kDurationTimer, 1000, nullptr);
+    if (!effect.rows.empty() || effect.appended) {
+        // Only the changed rows; the list repaints them at once.
+        UpdateWindow(list_);
+    }
+    if (effect.refresh_total) RefreshTotal();
+}
+
+booth::Selection BoothWindow::Selected() const {
+    const auto count = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+    booth::Selection selected(static_cast<std::size_t>(count > 0 ? count : 0), false);
+    for (int i = 0; i < count; ++i)
+        selected[i] = SendMessageA(list_, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED;
+    return selected;
+}
+
+void BoothWindow::RefreshTotal() {
+    if (hwnd_ == nullptr) return;
+    SetWindowTextA(total_, calls_.TotalText(Selected(), currency_).c_str());
+    EnableWindow(print_, calls_.CanPrint());
+}
+
+void BoothWindow::RemoveEndedCalls() {
+    const std::vector<std::size_t> removed = calls_.RemoveEnded(Selected());
+    mirroring_ = true;
+    for (std::size_t row : removed) SendMessageA(list_, LVM_DELETEITEM, row, 0);
+    mirroring_ = false;
+    RefreshTotal();
+}
+
+void BoothWindow::RequestPrint() {
+    std::string name(static_cast<std::size_t>(GetWindowTextLengthA(label_)) + 1, '\0');
+    name.resize(static_cast<std::size_t>(
+        GetWindowTextA(label_, name.data(), static_cast<int>(name.size()))));
+    const std::optional<std::string> text = calls_.PrintText(name, Selected());
+    if (text && on_print_) on_print_(*text);
+}
+
+void BoothWindow::Dial(std::string destination, std::string description, std::string rate) {
+    if (hwnd_ == nullptr) return;
+    Mirror(calls_.Dial(std::move(destination), std::move(description), std::move(rate)));
+}
+
+void BoothWindow::Connected() {
+    if (hwnd_ != nullptr) Mirror(calls_.Connect(LocalNow()));
+}
+
+void BoothWindow::Finished(std::int16_t duration, double cost) {
+    if (hwnd_ != nullptr) Mirror(calls_.Finish(duration, cost));
+}
+
+void BoothWindow::FinishedWithCostText(const std::string& cost) {
+    if (hwnd_ != nullptr) Mirror(calls_.FinishWithCostText(cost));
+}
+
+void BoothWindow::Rejected() {
+    if (hwnd_ != nullptr) Mirror(calls_.Reject());
+}
+
+}  // namespace tlx::boothctl

@@ -1,0 +1,76 @@
+// The booth control's window: name label, call list, total and Print buttons in a frame. It
+// mirrors the booth's call model into the list view and turns the operator's mouse releases
+// into removal and print requests.
+#pragma once
+
+// windows.h first: the other system headers need its types.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <functional>
+#include <string>
+
+#include "booth/calls.h"
+
+namespace tlx::boothctl {
+
+class BoothWindow {
+  public:
+    using PrintHandler = std::function<void(const std::string& text)>;
+
+    explicit BoothWindow(PrintHandler on_print) : on_print_(std::move(on_print)) {}
+    BoothWindow(const BoothWindow&) = delete;
+    BoothWindow& operator=(const BoothWindow&) = delete;
+    ~BoothWindow();
+
+    // Creates the window as a child of `parent` at `where`; false when Windows refuses.
+    bool Create(HWND parent, const RECT& where);
+    void Destroy();
+    HWND hwnd() const { return hwnd_; }
+
+    void SetName(const std::string& name);
+    void SetCurrency(std::string unit) { currency_ = std::move(unit); }
+    void Dial(std::string destination, std::string description, std::string rate);
+    void Connected();
+    void Finished(std::int16_t duration, double cost);
+    void FinishedWithCostText(const std::string& cost);
+    void Rejected();
+
+    // Owner for the control's message boxes while it has no window of its own.
+    void SetFallbackOwner(HWND owner) { fallback_owner_ = owner; }
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK ChildProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    void OnCreate();
+    void OnDestroy();
+    void OnPaint();
+
+    void Mirror(const booth::Effect& effect);
+    void ShowRow(std::size_t row);
+    booth::Selection Selected() const;
+    void RefreshTotal();
+    void RemoveEndedCalls();
+    void RequestPrint();
+    void Complain(const char* text) const;
+
+    PrintHandler on_print_;
+    HWND hwnd_ = nullptr;
+    HWND fallback_owner_ = nullptr;
+    HWND total_ = nullptr;
+    HWND print_ = nullptr;
+    HWND label_ = nullptr;
+    HWND list_ = nullptr;
+    HWND frame_ = nullptr;
+    HIMAGELIST images_ = nullptr;
+    HBRUSH label_brush_ = nullptr;
+    HFONT font_ = nullptr;
+    booth::CallList calls_;
+    std::string currency_ = "$";
+    bool mirroring_ = false;  // rows and model differ for a moment: no total refresh
+};
+
+}  // namespace tlx::boothctl
