@@ -348,6 +348,10 @@ ParseOutcome Finish(SimConfig& config) {
                           {"00", "International", 120},
                           {"0800", "Free call", 0}};
     }
+    for (std::size_t i = 0; i < config.tariffs.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (config.tariffs[i].prefix == config.tariffs[j].prefix)
+                return Fail("tariff prefix \"" + config.tariffs[i].prefix + "\" is given twice");
     if (config.web_address.empty()) {
         const Endpoint ep = config.http.value_or(Endpoint{"127.0.0.1", 1805});
         // A port chosen by the system is filled in after binding; it is at most 5 digits.

@@ -446,7 +446,7 @@ void Server::ServiceWeb(std::uint64_t id, bool readable) {
                 response = BadRequest("not an HTTP request");
             }
             while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-            report_("web: \"" + line + "\" " + std::to_string(response.status));
+            report_("web: \"" + JsonEscape(line) + "\" " + std::to_string(response.status));
             if (log_.enabled()) {
                 auto entry = log_.Begin();
                 entry.Str("event", "http").Str("request", line).Num("status", response.status);

@@ -27,6 +27,11 @@ std::string FormatSeconds(double s) {
     return ec == std::errc() ? std::string(buf, end) : std::string("?");
 }
 
+// A name from the network, safe to print on the operator's terminal.
+std::string Printable(const std::string& text) {
+    return JsonEscape(text);
+}
+
 bool SameBlock(const link::Block& a, std::span<const std::uint8_t> b) {
     std::uint8_t diff = 0;  // no early exit: the time taken tells nothing about the response
     for (std::size_t i = 0; i < a.size(); ++i) diff |= static_cast<std::uint8_t>(a[i] ^ b[i]);
@@ -168,7 +173,7 @@ void ClientSession::SendBytes(const std::uint8_t* data, std::size_t size) {
     if (pending_size() + size > host_.config().max_pending) {
         // The console stopped reading; keeping everything for it would eat the memory
         // that the other consoles need.
-        host_.Report("session " + std::to_string(id_) + " (" + user_ +
+        host_.Report("session " + std::to_string(id_) + " (" + Printable(user_) +
                      "): console does not read, closing after " + std::to_string(pending_size()) +
                      " unsent bytes");
         Close("slow reader: " + std::to_string(pending_size()) + " bytes unsent");
@@ -269,7 +274,7 @@ void ClientSession::HandleLoginRequest(const link::ServerMessage& msg, TimePoint
         // Answered at once: no challenge for a user who does not exist.
         SendLoginAnswer(link::kLoginIncorrect, host_.config().short_messages);
         LogEvent("login", "unknown user");
-        host_.Report("login of unknown user \"" + user_ + "\" refused");
+        host_.Report("login of unknown user \"" + Printable(user_) + "\" refused");
         phase_ = Phase::kClosing;
         return;
     }
@@ -298,14 +303,14 @@ void ClientSession::HandleResponse(const link::ServerMessage& msg, TimePoint now
     if (!SameBlock(expected_, std::span<const std::uint8_t>(msg.data.data(), link::kBlockSize))) {
         SendLoginAnswer(link::kLoginIncorrect, true);
         LogEvent("login", "wrong password");
-        host_.Report("login of \"" + user_ + "\" refused: wrong password");
+        host_.Report("login of \"" + Printable(user_) + "\" refused: wrong password");
         phase_ = Phase::kClosing;
         return;
     }
     if (host_.IsLoggedIn(user_)) {
         SendLoginAnswer(link::kAlreadyLoggedIn, true);
         LogEvent("login", "already logged in");
-        host_.Report("login of \"" + user_ + "\" refused: already logged in");
+        host_.Report("login of \"" + Printable(user_) + "\" refused: already logged in");
         phase_ = Phase::kClosing;
         return;
     }
@@ -314,7 +319,8 @@ void ClientSession::HandleResponse(const link::ServerMessage& msg, TimePoint now
     holds_login_ = true;
     phase_ = Phase::kLoggedIn;
     LogEvent("login", "accepted");
-    host_.Report("session " + std::to_string(id_) + ": \"" + user_ + "\" logged in from " + peer_);
+    host_.Report("session " + std::to_string(id_) + ": \"" + Printable(user_) +
+                 "\" logged in from " + peer_);
     if (ShopState* shop = host_.ShopOf(user_)) shop->Clear();
     SendText(link::kBoothList, BoothListText(host_.config()));
     last_keepalive_ = now;
@@ -356,8 +362,8 @@ void ClientSession::HandleKeepAlive(TimePoint now) {
             .Str("user", user_)
             .Real("gap_s", std::round(gap * 1000) / 1000);
         log.Write(line);
-        host_.Report("session " + std::to_string(id_) + " (" + user_ + "): keep-alive gap of " +
-                     FormatSeconds(gap) + " s");
+        host_.Report("session " + std::to_string(id_) + " (" + Printable(user_) +
+                     "): keep-alive gap of " + FormatSeconds(gap) + " s");
     }
     last_keepalive_ = now;
     overdue_reported_ = false;
@@ -398,8 +404,8 @@ void ClientSession::Tick(TimePoint now) {
                 .Real("since_s", std::round(gap * 1000) / 1000);
             host_.log().Write(line);
         }
-        host_.Report("session " + std::to_string(id_) + " (" + user_ + "): no keep-alive for " +
-                     FormatSeconds(gap) + " s");
+        host_.Report("session " + std::to_string(id_) + " (" + Printable(user_) +
+                     "): no keep-alive for " + FormatSeconds(gap) + " s");
     }
     if (phase_ != Phase::kLoggedIn || !traffic_ || now < traffic_->start) return;
     if (traffic_->cursor) RunScenario(now);

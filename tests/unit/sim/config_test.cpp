@@ -52,6 +52,7 @@ TEST(SimConfig, RefusedWithAClearReason) {
         {{"--flood-booths", "9"}, "exceeds"},
         {{"--tariff", "0x 1.00 Local"}, "not digits"},
         {{"--tariff", "0 1.005 Local"}, "price"},
+        {{"--tariff", "0 0.10 Local", "--tariff", "0 0.20 City"}, "prefix \"0\" is given twice"},
         {{"--frobnicate"}, "unknown option --frobnicate"},
         {{"--log"}, "needs a value"},
         {{"--web-address", "http://a;b/"}, "';'"},

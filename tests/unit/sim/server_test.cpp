@@ -64,10 +64,11 @@ class TestConsole {
     }
 
     // The login as the console runs it; the login result type, or -1 when nothing came.
-    int LogIn(const std::string& user, const std::string& password) {
+    // With `read_list` false the booth list is left for the caller.
+    int LogIn(const std::string& user, const std::string& password, bool read_list = true) {
         const auto request = link::MakeLoginRequest(user).Encode();
         Send(request);
-        const auto reply = ReadExactly(link::kRecordSize);
+        const auto reply = ReadOnce();
         if (reply.size() < 4) return -1;
         const auto first = link::DecodeMessage(reply);
         if (first->type != link::kLoginChallenge) return first->type;
@@ -81,9 +82,20 @@ class TestConsole {
         const auto result = ReadExactly(4);
         if (result.size() < 4) return -1;
         const int type = link::ReadType(std::span<const std::uint8_t, 4>(result.data(), 4));
-        if (type == link::kLoginAccepted) booth_list = Next();
+        if (type == link::kLoginAccepted && read_list) booth_list = Next();
         return type;
     }
+
+    // One read as the console's first read after login makes it: at most 259 bytes.
+    std::vector<std::uint8_t> ReadOnce(Millis limit = 5000ms) {
+        pollfd p{fd_.get(), POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0) return {};
+        std::vector<std::uint8_t> buf(link::kRecordSize);
+        const ssize_t got = ::recv(fd_.get(), buf.data(), buf.size(), 0);
+        buf.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        return buf;
+    }
+    void UseFramer(link::MessageFramer::Mode mode) { framer_ = link::MessageFramer(mode); }
 
     std::optional<link::ServerMessage> Next(Millis limit = 5000ms) {
         const auto end = Clock::now() + limit;
@@ -127,7 +139,6 @@ class RunningServer {
         config.listen = {"127.0.0.1", 0};
         config.http = Endpoint{"127.0.0.1", 0};
         config.web_address.clear();
-        config.settle_ms = 0;
         EXPECT_TRUE(Finish(config).ok);
         server_ = std::make_unique<Server>(
             config, *log_, std::move(scenario), [this](const std::string& l) { Keep(reports_, l); },
@@ -172,6 +183,7 @@ SimConfig Shop(std::vector<Account> accounts) {
     SimConfig c;
     c.accounts = std::move(accounts);
     c.booths = {"1", "2", "3"};
+    c.settle_ms = 0;
     return c;
 }
 
@@ -244,6 +256,37 @@ TEST(SimServer, GeneratedTrafficRepeatsForTheSeed) {
         const auto want = same.Next(nullptr);
         EXPECT_EQ(got->type, want.type) << i;
         EXPECT_EQ(got->Text(), want.text) << i;
+    }
+}
+
+TEST(SimServer, ShortMessagesLetTheConsoleTellTheFormFromItsFirstRead) {
+    SimConfig config = Shop({{"anna", "secret"}});
+    config.short_messages = true;
+    config.mode = TrafficMode::kGenerate;
+    config.rate = 1000;
+    config.settle_ms = 1000;  // the console reads the booth list before any event comes
+    RunningServer sim(config);
+    TestConsole console(sim.port());
+    ASSERT_EQ(console.LogIn("anna", "secret", false), link::kLoginAccepted);
+    std::this_thread::sleep_for(50ms);  // the booth list is all there
+    const auto first = console.ReadOnce();
+    const std::string list =
+        "http://127.0.0.1:" + std::to_string(sim.server().http_port()) + "/;1;2;3";
+    ASSERT_EQ(first.size(), 4 + list.size() + 1);
+    ASSERT_EQ(link::MessageFramer::ModeFromFirstRead(first.size()),
+              link::MessageFramer::Mode::kShortMessages);
+    EXPECT_EQ(link::DecodeMessage(first)->Text(), list);
+
+    console.UseFramer(link::MessageFramer::Mode::kShortMessages);
+    SimConfig finished = config;
+    ASSERT_TRUE(Finish(finished).ok);
+    CallGenerator same(finished.booths, finished.tariffs, config.rate, config.seed);
+    for (int i = 0; i < 200; ++i) {
+        const auto got = console.Next();
+        ASSERT_TRUE(got) << i;
+        const auto want = same.Next(nullptr);
+        ASSERT_EQ(got->type, want.type) << i;
+        ASSERT_EQ(got->Text(), want.text) << i;
     }
 }
 
