@@ -97,6 +97,12 @@ class BoothHostTest : public ::testing::Test {
         OleUninitialize();
     }
 
+    HRESULT CanUnload() const {
+        auto can = reinterpret_cast<HRESULT(WINAPI*)()>(
+            reinterpret_cast<void*>(GetProcAddress(dll_, "DllCanUnloadNow")));
+        return can ? can() : E_NOTIMPL;
+    }
+
     HMODULE dll_ = nullptr;
     HWND parent_ = nullptr;
 };
@@ -153,6 +159,20 @@ TEST_F(BoothHostTest, PrintOnTheBoothReachesTheHandlerWithTheCallsText) {
     site.reset();
     EXPECT_FALSE(IsWindow(wrapper));
     EXPECT_EQ(GetWindow(parent_, GW_CHILD), nullptr);
+    EXPECT_EQ(CanUnload(), S_OK) << "a reference to the booth was left behind";
+}
+
+TEST_F(BoothHostTest, ComesDownAfterThePageWindowWentFirst) {
+    // At exit the page windows may be gone before the booths are released.
+    auto site = ControlSite::Create(parent_, kBooth, RECT{0, 0, 270, 225}, 0,
+                                    [](DISPID, DISPPARAMS*) { return S_OK; });
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(CanUnload(), S_FALSE);
+    DestroyWindow(parent_);
+    parent_ = nullptr;
+    PumpFor(50);
+    site.reset();
+    EXPECT_EQ(CanUnload(), S_OK);
 }
 
 }  // namespace
