@@ -11,6 +11,7 @@ namespace tlx::sim {
 namespace {
 
 constexpr std::size_t kFloodHighWater = 64 * 1024;  // refill the socket below this much
+constexpr auto kClosingGrace = std::chrono::seconds(5);
 constexpr double kOverdueGrace = 10.0;  // past the limit, a missing keep-alive is said at once
 
 std::chrono::nanoseconds Seconds(double s) {
@@ -275,7 +276,7 @@ void ClientSession::HandleLoginRequest(const link::ServerMessage& msg, TimePoint
         SendLoginAnswer(link::kLoginIncorrect, host_.config().short_messages);
         LogEvent("login", "unknown user");
         host_.Report("login of unknown user \"" + Printable(user_) + "\" refused");
-        phase_ = Phase::kClosing;
+        Close("login refused: unknown user", true);
         return;
     }
     const link::Block challenge = host_.NewChallenge();
@@ -304,14 +305,14 @@ void ClientSession::HandleResponse(const link::ServerMessage& msg, TimePoint now
         SendLoginAnswer(link::kLoginIncorrect, true);
         LogEvent("login", "wrong password");
         host_.Report("login of \"" + Printable(user_) + "\" refused: wrong password");
-        phase_ = Phase::kClosing;
+        Close("login refused: wrong password", true);
         return;
     }
     if (host_.IsLoggedIn(user_)) {
         SendLoginAnswer(link::kAlreadyLoggedIn, true);
         LogEvent("login", "already logged in");
         host_.Report("login of \"" + Printable(user_) + "\" refused: already logged in");
-        phase_ = Phase::kClosing;
+        Close("login refused: already logged in", true);
         return;
     }
     SendLoginAnswer(link::kLoginAccepted, true);
@@ -386,6 +387,13 @@ void ClientSession::ReportKeepAliveGap(TimePoint now) {
 // ---- traffic ----
 
 void ClientSession::Tick(TimePoint now) {
+    if (phase_ == Phase::kClosing) {
+        // What is left goes out if the console reads it soon; it cannot hold the socket.
+        if (!closing_deadline_) closing_deadline_ = now + kClosingGrace;
+        if (now >= *closing_deadline_)
+            Close("unsent bytes at close: " + std::to_string(pending_size()));
+        return;
+    }
     if ((phase_ == Phase::kAwaitLoginRequest || phase_ == Phase::kAwaitResponse) &&
         now >= login_deadline_) {
         Close("no login within the time limit");
@@ -416,6 +424,7 @@ void ClientSession::Tick(TimePoint now) {
 std::optional<TimePoint> ClientSession::NextWake() const {
     if (phase_ == Phase::kAwaitLoginRequest || phase_ == Phase::kAwaitResponse)
         return login_deadline_;
+    if (phase_ == Phase::kClosing) return closing_deadline_;
     if (phase_ != Phase::kLoggedIn || !traffic_) return std::nullopt;
     const Traffic& t = *traffic_;
     if (t.cursor) {

@@ -115,6 +115,7 @@ class ClientSession {
     TimePoint last_keepalive_;
     std::uint64_t keepalives_ = 0;
     bool overdue_reported_ = false;
+    std::optional<TimePoint> closing_deadline_;
     std::unique_ptr<Traffic> traffic_;
 };
 

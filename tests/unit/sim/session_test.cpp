@@ -327,6 +327,22 @@ TEST(SessionOutput, ConsoleThatStopsReadingIsDroppedAtTheLimit) {
     EXPECT_TRUE(s.done());
     EXPECT_EQ(s.pending_size(), 0u);
     EXPECT_FALSE(host.IsLoggedIn("bob"));
+
+    // A drop lets queued events go, but not for ever.
+    ClientSession t(2, "t", host, t0);
+    LogIn(host, t, "bob");
+    t.Execute(step, t0);
+    Step drop;
+    drop.kind = Step::Kind::kDrop;
+    t.Execute(drop, t0);
+    EXPECT_FALSE(host.IsLoggedIn("bob"));  // the user may log in again at once
+    EXPECT_FALSE(t.done());
+    EXPECT_EQ(t.pending_size(), 259u);
+    t.Tick(t0 + 1s);
+    t.Tick(t0 + 5500ms);
+    EXPECT_FALSE(t.done());
+    t.Tick(t0 + 6100ms);
+    EXPECT_TRUE(t.done());
 }
 
 TEST(SessionTraffic, ScenarioWaitsExpectsAndResumesAfterDrop) {
