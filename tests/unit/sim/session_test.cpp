@@ -290,6 +290,34 @@ TEST(SessionInput, KeepAliveGapsOverTheLimitAreReported) {
     EXPECT_NE(host.reports[2].find("no keep-alive for 31.00 s"), std::string::npos);
 }
 
+TEST(SessionInput, RandomBytesInAnyPhaseNeverBreakTheSession) {
+    // Mostly valid type words so the records get past the first check now and then.
+    SeededRandom random(2024);
+    const std::int32_t types[] = {13, 15, 19, 13, 2, -1};
+    for (int round = 0; round < 300; ++round) {
+        FakeHost host;
+        host.cfg.accounts = {{"bob", "secret"}};
+        host.cfg.short_messages = round % 2;
+        ClientSession s(round, "fuzz", host, t0);
+        if (round % 3 == 0) LogIn(host, s, "bob");
+        for (int chunk = 0; chunk < 20 && !s.done(); ++chunk) {
+            std::vector<std::uint8_t> bytes(random.Below(600));
+            for (auto& b : bytes) b = static_cast<std::uint8_t>(random.Below(256));
+            if (bytes.size() >= 4 && random.Below(2)) {
+                const std::int32_t type = types[random.Below(6)];
+                link::WriteType(type, std::span<std::uint8_t, 4>(bytes.data(), 4));
+            }
+            s.OnBytes(bytes, t0);
+            s.Tick(t0);
+            EXPECT_LE(s.pending_size(), host.cfg.max_pending);
+            s.Consumed(random.Below(300));
+        }
+        s.OnPeerClosed(t0, "end");
+        EXPECT_TRUE(s.done());
+        EXPECT_TRUE(host.live.empty());
+    }
+}
+
 TEST(SessionOutput, ShortMessagesCarryTypeTextAndNulOnly) {
     FakeHost host;
     host.cfg.accounts = {{"bob", "secret"}};
