@@ -145,10 +145,8 @@ void BoothWindow::OnCreate() {
     InitCommonControls();
 
     images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1);
-    // Looked up by module name, so a renamed library shows rows without pictures.
-    HBITMAP pictures = nullptr;
-    if (HMODULE self = GetModuleHandleA("Tellarix"))
-        pictures = LoadBitmapA(self, MAKEINTRESOURCEA(IDB_CALL_STATES));
+    // From this library's own module, whatever its file is called.
+    HBITMAP pictures = LoadBitmapA(ModuleInstance(), MAKEINTRESOURCEA(IDB_CALL_STATES));
     if (pictures == nullptr) {
         Complain("Problems with bitmap.");
     } else {

@@ -1,5 +1,20 @@
 #include "cabine.h"
 
+// How the embedding interfaces behave, and why:
+// - Where OLE offers a standard helper, it does the work: verbs and user type from the
+//   registry (OleRegEnumVerbs, OleRegGetUserType), advise holders for IOleObject and
+//   IDataObject, the shell's format enumerator.
+// - In-place activation follows the usual container dialogue (CanInPlaceActivate,
+//   OnInPlaceActivate[Ex], GetWindowContext, OnUIActivate, SetActiveObject); the control is
+//   always windowed, so windowless messages are declined with S_FALSE.
+// - The picture for IViewObject::Draw and IDataObject (a metafile) is the live window when it
+//   exists, otherwise a plain frame with the control's name.
+// - Only the extent (_cx, _cy in HIMETRIC) is persisted, in streams and in a storage's
+//   "Contents" stream; a short or foreign stream is refused and changes nothing.
+// - E_NOTIMPL only where it is the documented answer for "not supported" and no platform
+//   default would do more: drop target, InitFromData, GetClipboardData, SetData, unknown
+//   negative verbs, EnumFormatEtc for setting.
+
 // windows.h first: the other system headers need its types.
 // clang-format off
 #include <windows.h>
@@ -64,27 +79,35 @@ void DrawPlaceholder(HDC dc, const RECT& r) {
     DrawTextA(dc, "TellarixCabine", -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
-// The live window, drawn into any device context (printer, metafile, screen) at `r`.
+// The live window, drawn into any device context (printer, metafile, screen) at `r`: what the
+// screen shows of it while it is visible, else what it paints when asked to print itself.
 bool DrawWindowPicture(HWND window, HDC dc, const RECT& r) {
     RECT client;
     GetClientRect(window, &client);
     if (client.right <= 0 || client.bottom <= 0) return false;
-    HDC screen = GetDC(window);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, client.right, client.bottom);
-    ReleaseDC(window, screen);
-    bool ok = false;
-    if (mem && bmp) {
-        HGDIOBJ old = SelectObject(mem, bmp);
-        SendMessageA(window, WM_PRINT, reinterpret_cast<WPARAM>(mem),
-                     PRF_CLIENT | PRF_CHILDREN | PRF_ERASEBKGND | PRF_NONCLIENT);
-        SetStretchBltMode(dc, COLORONCOLOR);
-        ok = StretchBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, mem, 0, 0,
-                        client.right, client.bottom, SRCCOPY) != FALSE;
-        SelectObject(mem, old);
+    HDC source = GetDC(window);
+    if (source == nullptr) return false;
+    HDC mem = nullptr;
+    HBITMAP bmp = nullptr;
+    HGDIOBJ old = nullptr;
+    HDC from = source;
+    if (!IsWindowVisible(window)) {
+        mem = CreateCompatibleDC(source);
+        bmp = CreateCompatibleBitmap(source, client.right, client.bottom);
+        if (mem && bmp) {
+            old = SelectObject(mem, bmp);
+            SendMessageA(window, WM_PRINT, reinterpret_cast<WPARAM>(mem),
+                         PRF_CLIENT | PRF_CHILDREN | PRF_ERASEBKGND | PRF_NONCLIENT);
+            from = mem;
+        }
     }
+    SetStretchBltMode(dc, COLORONCOLOR);
+    const bool ok = StretchBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, from, 0, 0,
+                               client.right, client.bottom, SRCCOPY) != FALSE;
+    if (old) SelectObject(mem, old);
     if (bmp) DeleteObject(bmp);
     if (mem) DeleteDC(mem);
+    ReleaseDC(window, source);
     return ok;
 }
 

@@ -116,13 +116,17 @@ BOOL CALLBACK CollectChild(HWND h, LPARAM lp) {
 
 }  // namespace
 
-Host::Host() {
+Host::Host(IClassFactory* factory) {
     frame = CreateWindowExW(0, L"STATIC", L"booth host",
                             WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40, 400, 330,
                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     site_ = std::make_unique<Site>(frame);
-    EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_TellarixCabine, nullptr, CLSCTX_INPROC_SERVER,
-                                              IID_IUnknown, control_.PutVoid()));
+    if (factory != nullptr)
+        EXPECT_HRESULT_SUCCEEDED(
+            factory->CreateInstance(nullptr, IID_IUnknown, control_.PutVoid()));
+    else
+        EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(
+            CLSID_TellarixCabine, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, control_.PutVoid()));
     if (!control_) return;
     Ref<IOleObject> ole;
     Ref<IPersistStreamInit> persist;

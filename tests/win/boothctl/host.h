@@ -44,7 +44,8 @@ class PrintSink : public IDispatch {
 
 class Host {
   public:
-    Host();
+    // Creates the control by its class id, or from `factory` when one is given.
+    explicit Host(IClassFactory* factory = nullptr);
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;

@@ -396,6 +396,53 @@ TEST_F(Hosted, ScreenshotOfEveryState) {
     EXPECT_TRUE(host->SaveBitmap(folder + L"\\booth_dialing.bmp"));
 }
 
+TEST_F(Hosted, PictureOfTheLiveWindow) {
+    host->SetName(L"Booth 7");
+    Pump(100);
+    Ref<IViewObject> view;
+    ASSERT_EQ(host->control()->QueryInterface(IID_IViewObject, view.PutVoid()), S_OK);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, 320, 250);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    const RECTL bounds{0, 0, 320, 250};
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
+                         nullptr, 0),
+              S_OK);
+    // The name band in the label colour, as the window shows it.
+    EXPECT_EQ(GetPixel(dc, 12, 16), RGB(97, 120, 173));
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+}
+
+TEST(HostedRenamed, RenamedLibraryKeepsItsPictures) {
+    // A copy under another name, loaded beside the original: each finds its own bitmap.
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring copy = std::wstring(folder) + L"Booth2.dll";
+    ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), copy.c_str(), FALSE));
+    HMODULE renamed = LoadLibraryW(copy.c_str());
+    ASSERT_NE(renamed, nullptr);
+    auto get_factory = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(GetProcAddress(renamed, "DllGetClassObject")));
+    Ref<IClassFactory> factory;
+    ASSERT_EQ(get_factory(CLSID_TellarixCabine, IID_IClassFactory, factory.PutVoid()), S_OK);
+    {
+        MessageBoxWatch watch;
+        Host host(factory.Get());
+        ASSERT_TRUE(host.list);
+        EXPECT_EQ(ImageList_GetImageCount(ListView_GetImageList(host.list, LVSIL_SMALL)), 6);
+        host.Dial(L"1", L"", L"");
+        EXPECT_EQ(host.Image(0), 1);
+        EXPECT_FALSE(watch.seen) << watch.text;
+    }
+    factory.Reset();
+    FreeLibrary(renamed);
+    DeleteFileW(copy.c_str());
+}
+
 TEST(HostedLifetime, LibraryCanUnloadAfterRelease) {
     ASSERT_EQ(CallExport("DllRegisterServer"), S_OK);
     auto can_unload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
