@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "scenario.h"
+
 namespace tlx::sim {
 namespace {
 
@@ -120,6 +124,19 @@ TEST(SimConfig, ConfigFileLinesAndErrorsWithLineNumbers) {
     EXPECT_EQ(e.error.rfind("shop.conf:2: ", 0), 0u) << e.error;
     SimConfig cli_only;
     EXPECT_FALSE(ParseConfigText("password x\n", "f", cli_only).ok);
+}
+
+TEST(SimConfig, ShippedExamplesAreValid) {
+    SimConfig c;
+    const auto r = ParseCommandLine({"--config", SIM_EXAMPLES "/demo.conf"}, c);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(c.accounts.size(), 2u);
+    EXPECT_EQ(c.mode, TrafficMode::kGenerate);
+    std::ifstream in(SIM_EXAMPLES "/first-call.scenario");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const auto parsed = ParseScenario(text);
+    ASSERT_TRUE(parsed.scenario) << parsed.error;
+    EXPECT_GT(parsed.scenario->steps.size(), 10u);
 }
 
 TEST(SimConfig, MoneyTextsRoundTrip) {
