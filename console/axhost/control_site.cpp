@@ -335,7 +335,9 @@ class EventSink final : public IDispatch {
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                      EXCEPINFO*, UINT*) override {
         if (!handler_) return S_OK;
-        // Keep the handler alive even if it tears its own site down while running.
+        // The handler may tear its own site down, which unadvises and releases this sink:
+        // keep both alive until the call returns.
+        ComPtr<EventSink> self(this);
         EventHandler handler = handler_;
         try {
             return handler(id, params);

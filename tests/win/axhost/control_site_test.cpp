@@ -181,6 +181,19 @@ TEST_F(ControlSiteTest, EventsArriveAtTheHandler) {
     EXPECT_EQ(events_.size(), 3u);
 }
 
+TEST_F(ControlSiteTest, AHandlerMayCloseItsOwnSite) {
+    std::unique_ptr<ControlSite> site;
+    site = ControlSite::Create(parent_, CLSID_ProbeControl, RECT{0, 0, 100, 100}, 1,
+                               [&site](DISPID, DISPPARAMS*) {
+                                   site.reset();
+                                   return S_OK;
+                               });
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(ProbeFire(L"close"), S_OK);
+    EXPECT_EQ(site, nullptr);
+    EXPECT_EQ(ProbeRegistry::LiveObjects(), 0);
+}
+
 TEST_F(ControlSiteTest, TearsDownInOrderAndLeavesNothingBehind) {
     {
         auto site = Host(CLSID_ProbeControl);

@@ -91,6 +91,7 @@ class Probe final : public IOleObject,
     ProbePoint* Point() { return point_; }
 
     HRESULT Fire(const std::wstring& text) {
+        AddRef();  // a handler may release us while we fire
         HRESULT last = S_OK;
         for (IDispatch* sink : std::vector<IDispatch*>(point_->sinks_)) {
             if (!sink) continue;
@@ -105,6 +106,7 @@ class Probe final : public IOleObject,
             if (FAILED(hr)) last = hr;
         }
         state_.lastFireResult = last;
+        Release();
         return last;
     }
 
