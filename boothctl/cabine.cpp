@@ -340,7 +340,11 @@ class CabineControl final : public ICabine,
     STDMETHODIMP OnMnemonic(MSG*) override { return S_OK; }
     STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
     STDMETHODIMP FreezeEvents(BOOL freeze) override {
-        freeze ? ++events_frozen_ : (events_frozen_ > 0 ? --events_frozen_ : 0);
+        // Counted only: a frozen container drops the events itself.
+        if (freeze)
+            ++events_frozen_;
+        else if (events_frozen_ > 0)
+            --events_frozen_;
         return S_OK;
     }
 
@@ -825,8 +829,12 @@ const InterfaceEntry CabineControl::kInterfaces[] = {
 HRESULT CreateCabine(IUnknown* outer, REFIID riid, void** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    auto* control = new (std::nothrow) CabineControl(outer);
-    if (control == nullptr) return E_OUTOFMEMORY;
+    CabineControl* control = nullptr;
+    try {
+        control = new CabineControl(outer);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
     // The creation reference is dropped after the query, so a failed query frees the object.
     IUnknown* inner = control->Inner();
     const HRESULT hr = inner->QueryInterface(riid, out);

@@ -59,12 +59,14 @@ class SnapshotEnum final : public Enum {
     STDMETHODIMP Clone(Enum** out) override {
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
-        std::vector<Item> copy = items_;
-        for (Item& i : copy) Copy(i);
-        auto* e = new (std::nothrow) SnapshotEnum(std::move(copy), pos_);
-        if (e == nullptr) return E_OUTOFMEMORY;
-        *out = e;
-        return S_OK;
+        try {
+            auto* e = new SnapshotEnum(items_, pos_);
+            for (Item& i : e->items_) Copy(i);  // the clone's own references
+            *out = e;
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
     }
 
   private:
@@ -101,12 +103,12 @@ HRESULT EventPoint::EnumPoints(IEnumConnectionPoints** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     try {
-        IConnectionPoint* self = this;
-        self->AddRef();
-        *out = new PointEnum({self}, 0);
+        std::vector<IConnectionPoint*> items{this};
+        auto* e = new PointEnum(std::move(items), 0);
+        AddRef();  // held by the enumerator from here on
+        *out = e;
         return S_OK;
     } catch (...) {
-        Release();
         return E_OUTOFMEMORY;
     }
 }
@@ -165,17 +167,23 @@ STDMETHODIMP EventPoint::Unadvise(DWORD cookie) {
 STDMETHODIMP EventPoint::EnumConnections(IEnumConnections** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
+    std::vector<CONNECTDATA> items;
     try {
-        std::vector<CONNECTDATA> items;
-        for (const Sink& s : sinks_) {
-            s.dispatch->AddRef();
-            items.push_back({s.dispatch.Get(), s.cookie});
-        }
-        *out = new ConnectionEnum(std::move(items), 0);
-        return S_OK;
+        items.reserve(sinks_.size());
     } catch (...) {
         return E_OUTOFMEMORY;
     }
+    for (const Sink& s : sinks_) {
+        s.dispatch->AddRef();
+        items.push_back({s.dispatch.Get(), s.cookie});  // reserved: cannot throw
+    }
+    auto* e = new (std::nothrow) ConnectionEnum(std::move(items), 0);
+    if (e == nullptr) {
+        for (CONNECTDATA& c : items) c.pUnk->Release();
+        return E_OUTOFMEMORY;
+    }
+    *out = e;
+    return S_OK;
 }
 
 void EventPoint::FirePrintClick(const std::string& text) {
