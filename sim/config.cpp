@@ -86,28 +86,14 @@ ParseOutcome AddTariff(std::string_view value, SimConfig& config) {
 
 // Options that take a value; every other known option is a plain switch.
 bool NeedsValue(std::string_view name) {
-    static const char* const kWithValue[] = {"listen",
-                                             "http",
-                                             "web-address",
-                                             "user",
-                                             "password",
-                                             "account",
-                                             "booths",
-                                             "booth",
-                                             "tariff",
-                                             "scenario",
-                                             "flood",
-                                             "flood-booths",
-                                             "rate",
-                                             "seed",
-                                             "settle-ms",
-                                             "log",
-                                             "keepalive-limit",
-                                             "max-clients",
-                                             "max-pending",
-                                             "login-timeout",
-                                             "control-fifo",
-                                             "config"};
+    static const char* const kWithValue[] = {"listen",       "http",        "web-address",
+                                             "user",         "password",    "account",
+                                             "booths",       "booth",       "tariff",
+                                             "scenario",     "flood",       "flood-booths",
+                                             "rate",         "speed",       "seed",
+                                             "settle-ms",    "log",         "keepalive-limit",
+                                             "max-clients",  "max-pending", "login-timeout",
+                                             "control-fifo", "config"};
     return std::any_of(std::begin(kWithValue), std::end(kWithValue),
                        [&](const char* f) { return name == f; });
 }
@@ -201,6 +187,11 @@ ParseOutcome ApplyOption(std::string_view name, std::string_view value, SimConfi
     if (name == "rate") {
         if (!ParseNumber(value, config.rate) || !(config.rate > 0) || config.rate > 1e6)
             return bad("expected events a second, above 0");
+        return {};
+    }
+    if (name == "speed") {
+        if (!ParseNumber(value, config.speed) || !(config.speed > 0) || config.speed > 1e6)
+            return bad("expected a factor above 0");
         return {};
     }
     if (name == "seed") return ParseNumber(value, config.seed) ? ParseOutcome{} : bad("number");

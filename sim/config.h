@@ -43,7 +43,8 @@ struct SimConfig {
 
     TrafficMode mode = TrafficMode::kIdle;
     std::string scenario_file;
-    double rate = 1.0;  // generated events a second, on average
+    double rate = 1.0;   // generated events a shop second while booths can act
+    double speed = 1.0;  // shop seconds played per real second
     std::uint64_t seed = 1;
     std::uint64_t flood_events = 0;
     std::size_t flood_booths = 0;  // 0: every booth

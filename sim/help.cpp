@@ -31,7 +31,11 @@ Accounts and booths
 Traffic (one of; without any, only the control channel sends events)
   --scenario FILE         run the steps of FILE for each user (see README)
   --generate              lifelike traffic: dial, connect or reject, finish with cost
-  --rate R                generated events a second, on average (default 1)
+  --rate R                generated events a second while booths can act (default 1);
+                          calls last their drawn talk time, so a shop where every booth
+                          is talking waits for a call to end
+  --speed F               play F shop seconds per real second (default 1); durations
+                          are shop seconds, so tests can run a day of calls quickly
   --seed N                seed of the generator; same seed, same traffic (default 1)
   --flood N               N events as fast as the console reads them, then a summary
                           line with the state every booth must end in

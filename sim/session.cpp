@@ -86,6 +86,7 @@ struct ClientSession::Traffic {
     // generator
     std::optional<CallGenerator> generator;
     TimePoint next_event;
+    TrafficEvent next_generated;  // sent at next_event, after its own gap
     // flood
     std::optional<FloodPlan> flood;
     std::uint64_t flood_next = 0;
@@ -337,6 +338,7 @@ void ClientSession::HandleResponse(const link::ServerMessage& msg, TimePoint now
         case TrafficMode::kGenerate:
             traffic_->generator.emplace(cfg.booths, cfg.tariffs, cfg.rate, cfg.seed);
             traffic_->next_event = traffic_->start;
+            DrawNextEvent();
             break;
         case TrafficMode::kFlood: {
             const std::size_t m = cfg.flood_booths ? cfg.flood_booths : cfg.booths.size();
@@ -516,14 +518,19 @@ void ClientSession::RunScenario(TimePoint now) {
     }
 }
 
+void ClientSession::DrawNextEvent() {
+    Traffic& t = *traffic_;
+    double delay = 0;
+    t.next_generated = t.generator->Next(&delay);
+    t.next_event += Seconds(delay / host_.config().speed);
+}
+
 void ClientSession::RunGenerator(TimePoint now) {
     Traffic& t = *traffic_;
     // Bounded per call so a high rate after a long stall cannot starve the other consoles.
     for (int i = 0; i < 10000 && phase_ == Phase::kLoggedIn && now >= t.next_event; ++i) {
-        double delay = 0;
-        const TrafficEvent ev = t.generator->Next(&delay);
-        SendText(ev.type, ev.text);
-        t.next_event += Seconds(delay);
+        SendText(t.next_generated.type, t.next_generated.text);
+        DrawNextEvent();
     }
 }
 

@@ -98,6 +98,7 @@ class ClientSession {
     void ReportKeepAliveGap(TimePoint now);
     void RunScenario(TimePoint now);
     void RunGenerator(TimePoint now);
+    void DrawNextEvent();
     void RunFlood(TimePoint now);
 
     int id_;

@@ -43,10 +43,29 @@ CallGenerator::CallGenerator(std::vector<std::string> booths, std::vector<Tariff
 }
 
 TrafficEvent CallGenerator::Next(double* delay_s) {
-    // Drawn whether or not the caller wants it, so the sequence stays the same.
-    const double delay = -std::log(1.0 - random_.NextUnit()) / rate_;
+    double delay = -std::log(1.0 - random_.NextUnit()) / rate_;
+    std::vector<std::size_t> ready;
+    while (true) {
+        const double at = clock_ + delay;
+        double first_end = 0;
+        bool any_call = false;
+        ready.clear();
+        for (std::size_t i = 0; i < booths_.size(); ++i) {
+            const Booth& b = booths_[i];
+            const double end = b.connected_at + b.talk;
+            if (b.state != State::kConnected || at >= end) {
+                ready.push_back(i);
+            } else if (!any_call || end < first_end) {
+                first_end = end;
+                any_call = true;
+            }
+        }
+        if (!ready.empty()) break;
+        delay = first_end - clock_;  // every booth is talking: the next event ends a call
+    }
+    clock_ += delay;
     if (delay_s) *delay_s = delay;
-    Booth& booth = booths_[random_.Below(booths_.size())];
+    Booth& booth = booths_[ready[random_.Below(ready.size())]];
     TrafficEvent ev;
     switch (booth.state) {
         case State::kIdle: {
@@ -71,15 +90,17 @@ TrafficEvent CallGenerator::Next(double* delay_s) {
             if (random_.NextUnit() < 0.85) {
                 ev = {link::kCallConnectedEvent, booth.key};
                 booth.state = State::kConnected;
+                booth.connected_at = clock_;
+                // Most calls are short, a few run for many minutes.
+                const double u = random_.NextUnit();
+                booth.talk = 5 + u * u * u * 900;
             } else {
                 ev = {link::kCallRejectedEvent, booth.key};
                 booth.state = State::kIdle;
             }
             break;
         case State::kConnected: {
-            // Most calls are short, a few run for many minutes.
-            const double u = random_.NextUnit();
-            const auto seconds = static_cast<std::int32_t>(3 + u * u * u * 1800);
+            const auto seconds = static_cast<std::int32_t>(std::ceil(clock_ - booth.connected_at));
             const std::int64_t cents = CallCostCents(tariffs_[booth.tariff], seconds);
             ev = {link::kCallFinishedEvent,
                   booth.key + ";" + std::to_string(seconds) + ";" + FormatCents(cents)};

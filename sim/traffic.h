@@ -31,8 +31,11 @@ const Tariff* TariffFor(const std::vector<Tariff>& tariffs, std::string_view num
 // Every started minute is charged; a call of 0 s costs nothing.
 std::int64_t CallCostCents(const Tariff& tariff, std::int32_t seconds);
 
-// Each booth goes idle -> dialing -> connected or rejected -> finished -> idle. The booth
-// acting next is picked at random, and the gaps between events follow a Poisson process.
+// Each booth goes idle -> dialing -> connected or rejected -> finished -> idle. Events come
+// as a Poisson process of `rate` a second, each from a booth picked at random among those
+// that can act: a connected booth can finish only when its call has lasted the talk time
+// drawn for it. The time is the sum of the gaps, so a finish reports the seconds that
+// really passed since its connect, as the console counts them.
 class CallGenerator {
   public:
     CallGenerator(std::vector<std::string> booths, std::vector<Tariff> tariffs, double rate,
@@ -46,8 +49,11 @@ class CallGenerator {
         std::string key;
         State state = State::kIdle;
         std::size_t tariff = 0;
+        double connected_at = 0;  // generator seconds
+        double talk = 0;          // seconds the call lasts at least
     };
     std::vector<Booth> booths_;
+    double clock_ = 0;
     std::vector<Tariff> tariffs_;
     double rate_;
     SeededRandom random_;

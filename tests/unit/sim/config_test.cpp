@@ -52,6 +52,7 @@ TEST(SimConfig, RefusedWithAClearReason) {
         {{"--listen", "1804"}, "ADDRESS:PORT"},
         {{"--listen", "999.1.1.1:5"}, "ADDRESS:PORT"},
         {{"--rate", "0"}, "--rate"},
+        {{"--speed", "-2"}, "--speed"},
         {{"--flood", "-3"}, "--flood"},
         {{"--flood-booths", "9"}, "exceeds"},
         {{"--tariff", "0x 1.00 Local"}, "not digits"},

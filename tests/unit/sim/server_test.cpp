@@ -242,7 +242,8 @@ TEST(SimServer, MissedKeepAliveFailsTheRun) {
 TEST(SimServer, GeneratedTrafficRepeatsForTheSeed) {
     SimConfig config = Shop({{"anna", "secret"}});
     config.mode = TrafficMode::kGenerate;
-    config.rate = 500;
+    config.rate = 5;
+    config.speed = 5000;  // calls of up to 15 shop minutes end within a fraction of a second
     config.seed = 1234;
     RunningServer sim(config);
     TestConsole console(sim.port());
@@ -263,7 +264,8 @@ TEST(SimServer, ShortMessagesLetTheConsoleTellTheFormFromItsFirstRead) {
     SimConfig config = Shop({{"anna", "secret"}});
     config.short_messages = true;
     config.mode = TrafficMode::kGenerate;
-    config.rate = 1000;
+    config.rate = 5;
+    config.speed = 5000;
     config.settle_ms = 1000;  // the console reads the booth list before any event comes
     RunningServer sim(config);
     TestConsole console(sim.port());

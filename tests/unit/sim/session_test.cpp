@@ -373,6 +373,31 @@ TEST(SessionOutput, ConsoleThatStopsReadingIsDroppedAtTheLimit) {
     EXPECT_TRUE(t.done());
 }
 
+TEST(SessionTraffic, GeneratedEventsComeAfterTheirOwnGapInShopTime) {
+    FakeHost host;
+    host.cfg.accounts = {{"bob", "secret"}};
+    host.cfg.mode = TrafficMode::kGenerate;
+    host.cfg.rate = 2;
+    host.cfg.speed = 4;
+    host.cfg.settle_ms = 500;
+    ClientSession s(1, "t", host, t0);
+    LogIn(host, s, "bob");
+    CallGenerator same(host.cfg.booths, host.cfg.tariffs, host.cfg.rate, host.cfg.seed);
+    auto due = t0 + 500ms;
+    for (int i = 0; i < 50; ++i) {
+        double delay = 0;
+        const auto want = same.Next(&delay);
+        due += std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(delay / host.cfg.speed));
+        s.Tick(due - 2ms);
+        ASSERT_EQ(s.pending_size(), 0u) << "event " << i << " came early";
+        s.Tick(due + 1ms);
+        const auto got = link::DecodeMessage(Take(s));
+        ASSERT_TRUE(got) << "event " << i << " did not come";
+        EXPECT_EQ(got->Text(), want.text);
+    }
+}
+
 TEST(SessionTraffic, ScenarioWaitsExpectsAndResumesAfterDrop) {
     FakeHost host;
     host.cfg.accounts = {{"bob", "secret"}};
