@@ -12,7 +12,7 @@ packages=(
     # running and looking at Windows code
     wine wine64 xvfb x11-utils ghostscript imagemagick
     # misc tools the scripts use
-    procps psmisc util-linux coreutils rsync python3 openssl
+    procps psmisc util-linux coreutils rsync python3 openssl locales
 )
 
 missing=()
@@ -33,4 +33,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 else
     echo "deps: all packages present"
+fi
+
+# A locale with a decimal comma, so the tests can prove costs never pick up the user's comma.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    echo "deps: generating de_DE.UTF-8"
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
