@@ -1,0 +1,67 @@
+#!/bin/bash
+# Event flood into the console under Wine: callshop-sim sends EVENTS call events over BOOTHS
+# booths as fast as the console reads them. Prints the events per second applied, the time
+# from the last event sent to the last row shown, and checks every booth's rows against what
+# the simulator says they must be (none lost). Figures only; nothing here is a timed test.
+#   tests/bench/console_flood.sh [EVENTS] [BOOTHS] [--short-messages]
+# Uses build/windows and build/native unless TLX_* variables name other files.
+set -u
+EVENTS=${1:-20000}
+BOOTHS=${2:-100}
+EXTRA=${3:-}
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+: "${TLX_CONSOLE_EXE:=$ROOT/build/windows/console/Tellarix.exe}"
+: "${TLX_BOOTH_DLL:=$ROOT/build/windows/boothctl/Tellarix.dll}"
+: "${TLX_UIDRIVER_EXE:=$ROOT/build/windows/tests/e2e/driver/tlx-uidriver.exe}"
+: "${TLX_SIM_EXE:=$ROOT/build/native/sim/callshop-sim}"
+export TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE
+source "$ROOT/tests/e2e/console/lib.sh"
+export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$ROOT/build/artifacts/console-bench}
+e2e_setup
+
+# One booth list holds 254 characters: one- and two-character keys let 100 booths fit.
+KEYS=$(python3 -c '
+import string, sys
+n = int(sys.argv[1])
+one = list(string.digits + string.ascii_letters)
+two = [a + b for a in string.ascii_lowercase for b in string.ascii_lowercase]
+print(",".join((one + two)[:n]))' "$BOOTHS")
+start_sim --user demo --password demo --booths "$KEYS" --web-address http://w/ \
+    --flood "$EVENTS" --flood-booths "$BOOTHS" --settle-ms 3000 $EXTRA
+write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' 'PASSWORD=demo'
+start_console
+wait_status "Please enter your Login and Password..." 60
+press_login
+wait_main_window 120
+
+# One driver run reads every booth: its name, then its rows.
+HOSTS=$(ui find --title Tellarix --child-class TellarixControlHost | cut -f1)
+ARGS=()
+for h in $HOSTS; do
+    [ ${#ARGS[@]} -gt 0 ] && ARGS+=("::")
+    ARGS+=(text --hwnd "$h" :: list --hwnd "$h" --child-class SysListView32)
+done
+read_all() { ui "${ARGS[@]}" >"$WORK/rows.txt"; }
+
+# The flood's summary (what every booth must show) arrives in the simulator's log.
+for i in $(seq 600); do grep -q '"event":"flood_done"' "$SIM_LOG" && break; sleep 0.5; done
+grep -q '"event":"flood_done"' "$SIM_LOG" || fail "the flood did not finish"
+
+CHECK=$ROOT/tests/bench/console_flood_check.py
+# Events are applied in the order sent: once the booth of the last event shows its final
+# rows, every event has been applied. Watch that one booth (cheap), then read all of them.
+LAST_BOOTH=$(python3 "$CHECK" "$SIM_LOG" - last-booth)
+LAST_HOST=$(ui find --title Tellarix --child-class TellarixControlHost --child-text "$LAST_BOOTH" | cut -f1)
+[ -n "$LAST_HOST" ] || fail "no booth [$LAST_BOOTH]"
+polls=0
+while :; do
+    { echo "$LAST_BOOTH"; ui list --hwnd "$LAST_HOST" --child-class SysListView32; } >"$WORK/last.txt"
+    t_seen=$(date +%s.%N)
+    polls=$((polls + 1))
+    python3 "$CHECK" "$SIM_LOG" "$WORK/last.txt" booth-done "$LAST_BOOTH" && break
+    [ $polls -lt 1200 ] || fail "the last booth never showed its final rows"
+    sleep 0.2
+done
+tlx_screenshot flood-done
+read_all
+python3 "$CHECK" "$SIM_LOG" "$WORK/rows.txt" report "$t_seen" "$polls"
