@@ -545,11 +545,10 @@ void Server::ControlLine(const std::string& raw) {
         return;
     }
     int reached = 0;
-    const TimePoint now = Clock::now();
     for (auto& [id, c] : consoles_) {
         ClientSession& s = *c->session;
         if (!s.logged_in() || (!only_user.empty() && s.user() != only_user)) continue;
-        s.Execute(*step, now);
+        s.Execute(*step);
         ++reached;
     }
     if (reached == 0) report_("control: no console logged in for \"" + raw + "\"");

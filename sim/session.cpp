@@ -242,7 +242,7 @@ void ClientSession::OnBytes(std::span<const std::uint8_t> bytes, TimePoint now) 
         if (!msg) continue;
         switch (phase_) {
             case Phase::kAwaitLoginRequest:
-                HandleLoginRequest(*msg, now);
+                HandleLoginRequest(*msg);
                 break;
             case Phase::kAwaitResponse:
                 HandleResponse(*msg, now);
@@ -263,7 +263,7 @@ void ClientSession::OnBytes(std::span<const std::uint8_t> bytes, TimePoint now) 
     }
 }
 
-void ClientSession::HandleLoginRequest(const link::ServerMessage& msg, TimePoint now) {
+void ClientSession::HandleLoginRequest(const link::ServerMessage& msg) {
     if (msg.type != link::kLoginRequest) {
         LogMessage("in", msg.type, link::kRecordSize, nullptr, {});
         Close(std::string("expected LoginRequest, got ") + MessageName(msg.type));
@@ -292,7 +292,6 @@ void ClientSession::HandleLoginRequest(const link::ServerMessage& msg, TimePoint
     SendBytes(full.data(), size);
     LogMessage("out", out.type, size, nullptr, enciphered);
     phase_ = Phase::kAwaitResponse;
-    (void)now;
 }
 
 void ClientSession::HandleResponse(const link::ServerMessage& msg, TimePoint now) {
@@ -445,8 +444,7 @@ bool ClientSession::wants_room() const {
            !traffic_->flood_reported;
 }
 
-void ClientSession::Execute(const Step& step, TimePoint now) {
-    (void)now;
+void ClientSession::Execute(const Step& step) {
     if (phase_ != Phase::kLoggedIn) return;
     switch (step.kind) {
         case Step::Kind::kSend:
@@ -512,7 +510,7 @@ void ClientSession::RunScenario(TimePoint now) {
                 host_.RequestQuit();
                 return;
             default:
-                Execute(step, now);
+                Execute(step);
                 break;
         }
     }

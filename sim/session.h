@@ -81,12 +81,12 @@ class ClientSession {
     bool logged_in() const { return phase_ == Phase::kLoggedIn; }
 
     // A step from the control channel, carried out at once (send, raw or drop).
-    void Execute(const Step& step, TimePoint now);
+    void Execute(const Step& step);
 
   private:
     struct Traffic;
 
-    void HandleLoginRequest(const link::ServerMessage& msg, TimePoint now);
+    void HandleLoginRequest(const link::ServerMessage& msg);
     void HandleResponse(const link::ServerMessage& msg, TimePoint now);
     void HandleKeepAlive(TimePoint now);
     void SendText(std::int32_t type, const std::string& text);

@@ -336,7 +336,7 @@ TEST(SessionOutput, ShortMessagesCarryTypeTextAndNulOnly) {
     Step step;
     step.type = link::kCallConnectedEvent;
     step.text = "2";
-    s.Execute(step, t0);
+    s.Execute(step);
     EXPECT_EQ(Take(s), (std::vector<std::uint8_t>{102, 0, 0, 0, '2', 0}));
 }
 
@@ -349,9 +349,9 @@ TEST(SessionOutput, ConsoleThatStopsReadingIsDroppedAtTheLimit) {
     Step step;
     step.type = link::kCallRejectedEvent;
     step.text = "1";
-    for (int i = 0; i < 15; ++i) s.Execute(step, t0);  // 15 * 259 < 4096
+    for (int i = 0; i < 15; ++i) s.Execute(step);  // 15 * 259 < 4096
     EXPECT_TRUE(s.logged_in());
-    s.Execute(step, t0);
+    s.Execute(step);
     EXPECT_TRUE(s.done());
     EXPECT_EQ(s.pending_size(), 0u);
     EXPECT_FALSE(host.IsLoggedIn("bob"));
@@ -359,10 +359,10 @@ TEST(SessionOutput, ConsoleThatStopsReadingIsDroppedAtTheLimit) {
     // A drop lets queued events go, but not for ever.
     ClientSession t(2, "t", host, t0);
     LogIn(host, t, "bob");
-    t.Execute(step, t0);
+    t.Execute(step);
     Step drop;
     drop.kind = Step::Kind::kDrop;
-    t.Execute(drop, t0);
+    t.Execute(drop);
     EXPECT_FALSE(host.IsLoggedIn("bob"));  // the user may log in again at once
     EXPECT_FALSE(t.done());
     EXPECT_EQ(t.pending_size(), 259u);
