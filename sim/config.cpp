@@ -93,7 +93,7 @@ bool NeedsValue(std::string_view name) {
                                              "rate",         "speed",       "seed",
                                              "settle-ms",    "log",         "keepalive-limit",
                                              "max-clients",  "max-pending", "login-timeout",
-                                             "control-fifo", "config"};
+                                             "control-fifo", "ready-file",  "config"};
     return std::any_of(std::begin(kWithValue), std::end(kWithValue),
                        [&](const char* f) { return name == f; });
 }
@@ -225,6 +225,10 @@ ParseOutcome ApplyOption(std::string_view name, std::string_view value, SimConfi
     }
     if (name == "control-fifo") {
         config.control_fifo = std::string(value);
+        return {};
+    }
+    if (name == "ready-file") {
+        config.ready_file = std::string(value);
         return {};
     }
     if (name == "control-stdin") {

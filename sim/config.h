@@ -58,6 +58,7 @@ struct SimConfig {
     double login_timeout_s = 60.0;
     std::string control_fifo;
     bool control_stdin = false;
+    std::string ready_file;  // written once listening, for scripts that start us
 };
 
 struct ParseOutcome {

@@ -55,6 +55,8 @@ Wire and limits
 Records and control
   --log FILE              JSON-lines record of every message and event ("-" = stdout)
   --control-fifo PATH     read control commands from this FIFO (made if missing)
+  --ready-file PATH       once listening, write {"pid":..,"console_port":..,"http_port":..,
+                          "web_address":".."} there (for scripts that use port 0)
   --control-stdin         read control commands from standard input
                           Commands: send TYPE TEXT | dial|connect|finish|reject|booths TEXT |
                           raw HEX | drop | status | quit; "@USER " before one aims it at

@@ -1,7 +1,9 @@
 // callshop-sim: a call shop server for the demo, the end-to-end tests and the benchmarks.
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -66,9 +68,27 @@ int main(int argc, char** argv) {
 
         Server server(config, *log, std::move(scenario));
         server.WatchSignals(signals.get());
+        if (!config.ready_file.empty()) std::remove(config.ready_file.c_str());  // no stale one
         if (const std::string error = server.Start(); !error.empty()) {
             std::cerr << "callshop-sim: " << error << "\n";
             return 2;
+        }
+        if (!config.ready_file.empty()) {
+            // Written whole under another name first, so a reader never sees half of it.
+            const std::string temp = config.ready_file + ".tmp";
+            JsonLine ready;
+            ready.Num("pid", getpid())
+                .Num("console_port", server.console_port())
+                .Num("http_port", server.http_port())
+                .Str("web_address", server.config().web_address);
+            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+            out << ready.Done() << "\n";
+            out.close();
+            if (!out || std::rename(temp.c_str(), config.ready_file.c_str()) != 0) {
+                std::cerr << "callshop-sim: cannot write ready file \"" << config.ready_file
+                          << "\"\n";
+                return 2;
+            }
         }
         std::cerr << "callshop-sim: consoles on " << config.listen.host << ":"
                   << server.console_port() << ", web address " << server.config().web_address

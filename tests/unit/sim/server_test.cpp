@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -413,7 +414,8 @@ TEST(SimServer, ControlFifoCommandsReachConsolesAndTheLogRecordsTheWire) {
 }
 
 // The real program: a refused configuration, --help, and a clean end on SIGTERM.
-int RunProgram(std::vector<std::string> args, bool terminate) {
+// `while_running` talks to the program; SIGTERM follows it.
+int RunProgram(std::vector<std::string> args, std::function<void()> while_running = {}) {
     args.insert(args.begin(), CALLSHOP_SIM_EXE);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -424,8 +426,8 @@ int RunProgram(std::vector<std::string> args, bool terminate) {
     pid_t pid = 0;
     EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    if (terminate) {
-        std::this_thread::sleep_for(300ms);
+    if (while_running) {
+        while_running();
         ::kill(pid, SIGTERM);
     }
     int status = 0;
@@ -439,10 +441,34 @@ int RunProgram(std::vector<std::string> args, bool terminate) {
     return -1;
 }
 
-TEST(SimProgram, ExitStatusesForHelpRefusalAndSignal) {
-    EXPECT_EQ(RunProgram({"--help"}, false), 0);
-    EXPECT_EQ(RunProgram({"--booths", "1,1"}, false), 2);
-    EXPECT_EQ(RunProgram({"--listen", "127.0.0.1:0", "--no-http", "--generate"}, true), 0);
+TEST(SimProgram, ServesALoginFoundThroughItsReadyFileAndEndsOnSignal) {
+    EXPECT_EQ(RunProgram({"--help"}), 0);
+    EXPECT_EQ(RunProgram({"--booths", "1,1"}), 2);
+
+    char dir_template[] = "/tmp/sim_ready_XXXXXX";
+    ASSERT_NE(::mkdtemp(dir_template), nullptr);
+    const std::string ready = std::string(dir_template) + "/ready.json";
+    const int status = RunProgram(
+        {"--listen", "127.0.0.1:0", "--http", "127.0.0.1:0", "--booths", "2", "--ready-file", ready,
+         "--generate"},
+        [&] {
+            std::string line;
+            for (int i = 0; i < 100 && line.empty(); ++i) {
+                std::this_thread::sleep_for(50ms);
+                std::ifstream in(ready);
+                std::getline(in, line);
+            }
+            const auto at = line.find("\"console_port\":");
+            ASSERT_NE(at, std::string::npos) << line;
+            const auto port = static_cast<std::uint16_t>(std::stoi(line.substr(at + 15)));
+            TestConsole console(port);
+            ASSERT_EQ(console.LogIn("demo", "demo"), link::kLoginAccepted);
+            const auto web = line.substr(line.find("\"web_address\":\"") + 15);
+            EXPECT_EQ(console.booth_list->Text(), web.substr(0, web.find('"')) + ";1;2");
+        });
+    EXPECT_EQ(status, 0);
+    ::unlink(ready.c_str());
+    ::rmdir(dir_template);
 }
 
 }  // namespace
