@@ -70,6 +70,13 @@ case_login_failures() {
     ctl 'finish 7;95;1.9'
     sleep 3
     tlx_screenshot booth-page-full
+    # 20 booths, 16 to a page: booth 7 (key order 1,10..19,2,20,3..9) is on the second page.
+    visible() { ui info --hwnd "$(booth_hwnd "$1")" | sed -n 's/^visible=//p'; }
+    expect_eq "1 0" "$(visible 1) $(visible 7)" "first booth page shown after login"
+    ui tab-select --title Tellarix --child-class SysTabControl32 1 >/dev/null
+    expect_eq "0 1" "$(visible 1) $(visible 7)" "second booth tab shows its booths only"
+    ui tab-select --title Tellarix --child-class SysTabControl32 3 >/dev/null
+    expect_eq "0 0" "$(visible 1) $(visible 7)" "settings tab hides every booth"
 }
 
 # Booths in key order with aliases, call events in the right rows, keep-alive, closing.

@@ -92,15 +92,5 @@ TEST(PageGrid, SelectedTabShowsOnlyItsBooths) {
     }
 }
 
-TEST(PageGrid, LastThreeTabsAreWebSettingsBills) {
-    EXPECT_EQ(PageForTab(0, 6), PageKind::kBooths);
-    EXPECT_EQ(PageForTab(2, 6), PageKind::kBooths);
-    EXPECT_EQ(PageForTab(3, 6), PageKind::kWeb);
-    EXPECT_EQ(PageForTab(4, 6), PageKind::kSettings);
-    EXPECT_EQ(PageForTab(5, 6), PageKind::kBills);
-    EXPECT_EQ(PageForTab(-1, 6), PageKind::kNone);
-    EXPECT_EQ(PageForTab(6, 6), PageKind::kNone);
-}
-
 }  // namespace
 }  // namespace tlx::console

@@ -32,14 +32,5 @@ TEST(LoginReply, AnswerToTheChallengeResponse) {
     EXPECT_EQ(ClassifyLoginReply(step, -1, link::kLoginAccepted), LoginOutcome::kLost);
 }
 
-TEST(LoginReply, EveryEndingHasItsStatusText) {
-    EXPECT_EQ(StatusFor(LoginOutcome::kIncorrect), "Login incorrect !!!");
-    EXPECT_EQ(StatusFor(LoginOutcome::kAlreadyIn), "User already logged in!!!");
-    EXPECT_EQ(StatusFor(LoginOutcome::kNoAnswer), "Can't connect to the server!");
-    EXPECT_EQ(StatusFor(LoginOutcome::kLost), "Communication with server lost!");
-    EXPECT_TRUE(StatusFor(LoginOutcome::kGoOn).empty());
-    EXPECT_TRUE(StatusFor(LoginOutcome::kAccepted).empty());
-}
-
 }  // namespace
 }  // namespace tlx::console

@@ -20,14 +20,5 @@ TEST(SettingsPath, ShortProgramNameKeepsItsFolder) {
     EXPECT_EQ(SettingsPathFor(R"(C:\Shop\)"), R"(C:\Shop\.ini)");
 }
 
-TEST(SectionBuffer, NonEmptyLinesInFileOrder) {
-    const auto lines = SplitSectionBuffer("Ben\0Anna=1\0\0Carl\0\0"s);
-    EXPECT_EQ(lines, (std::vector<std::string>{"Ben", "Anna=1", "Carl"}));
-    EXPECT_TRUE(SplitSectionBuffer(""s).empty());
-    EXPECT_TRUE(SplitSectionBuffer("\0\0"s).empty());
-    // A section cut at the buffer's end still yields its last, partial line.
-    EXPECT_EQ(SplitSectionBuffer("Anna\0Be"s), (std::vector<std::string>{"Anna", "Be"}));
-}
-
 }  // namespace
 }  // namespace tlx::console
