@@ -52,7 +52,18 @@ void LoginDialog::SetStatus(std::string_view text) {
 void LoginDialog::OnCommand(int id, int, HWND) {
     switch (id) {
         case IDC_LOGIN:
-            Attempt();
+            // A click queued while an attempt blocked the window, or one reaching the hidden
+            // window during a session, must not start another attempt (it would drop the
+            // running session's booths and connection).
+            if (attempting_ || !IsWindowVisible(hwnd())) break;
+            attempting_ = true;
+            try {
+                Attempt();
+            } catch (...) {
+                attempting_ = false;
+                throw;
+            }
+            attempting_ = false;
             break;
         case IDC_EXIT:
             PostQuitMessage(0);

@@ -35,6 +35,7 @@ class LoginDialog : public Dialog {
     std::string server_text_, port_text_, user_name_, password_;
     ServerAddress server_address_;
     tlx::link::RijndaelCipher cipher_;
+    bool attempting_ = false;
 };
 
 }  // namespace tellarix
