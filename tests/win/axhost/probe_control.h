@@ -1,5 +1,5 @@
-// A tiny ActiveX control living inside the test binary, registered for this process only. It
-// records what its container does to it, so the tests can check the container's side.
+// A tiny ActiveX control inside the test binary, registered for this process only. It records
+// what its container does to it, so the tests can check the container's side.
 #pragma once
 
 #include <ocidl.h>
@@ -7,42 +7,27 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
-// With class information (default source interface found through IProvideClassInfo2).
 extern const CLSID CLSID_ProbeControl;
-// Without: the container must be told the event interface.
-extern const CLSID CLSID_ProbeControlNoInfo;
 // The probe's outgoing dispinterface; DISPID 1 carries one BSTR, like a booth's print request.
 extern const IID DIID_ProbeEvents;
 
 struct ProbeState {
-    std::vector<std::string> calls;  // what the container called, in order
-    bool ambientUserMode = false;
-    LONG ambientBackColor = -1;
-    LONG ambientLocale = -1;
-    std::wstring ambientFontName;
-    CY ambientFontSize{};
+    std::string log;  // what the container called, in order, each followed by a space
+    // Ambient user mode, back colour and locale as numbers; the font's name and size.
+    LONG ambient[3] = {-1, -1, -1};
+    std::wstring fontName;
+    LONGLONG fontSize = 0;
     HWND window = nullptr;
-    RECT activatedAt{};
-    RECT objectRects{};
-    int sinks = 0;
-    HRESULT lastFireResult = S_OK;
-
-    int IndexOf(const std::string& call) const;
+    RECT activatedAt{};  // the rectangle the site gave for in-place activation
 };
 
-// Global bookkeeping shared by every probe in the process.
-struct ProbeRegistry {
-    static ProbeState& Last();  // the most recently created probe's state
-    static int LiveObjects();   // controls and their connection points still alive
-    static void Reset();
-};
-
-// Fires DISPID 1 with text on the most recent probe, as the control would on a click.
+ProbeState& LastProbe();  // the state of the most recently created probe
+int LiveProbes();         // probes not yet destroyed
+// Fires DISPID 1 with text on the most recent probe, as a booth's Print button would.
 HRESULT ProbeFire(const std::wstring& text);
 
-// Registers the probe classes with COM for this process; revoked on destruction.
+// Registers the probe class with COM for this process; revoked on destruction.
 class ProbeClassRegistration {
   public:
     ProbeClassRegistration();
@@ -51,5 +36,5 @@ class ProbeClassRegistration {
     ProbeClassRegistration& operator=(const ProbeClassRegistration&) = delete;
 
   private:
-    DWORD cookies_[2]{};
+    DWORD cookie_ = 0;
 };

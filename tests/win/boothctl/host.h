@@ -1,5 +1,5 @@
-// A small ActiveX container for one booth control: client and in-place site, frame, and an
-// event sink that records every onPrintClick.
+// Helpers of the booth control tests: the library beside the test program, and one booth control
+// hosted in the console's own container inside a frame window.
 #pragma once
 
 // windows.h first: the other system headers need its types.
@@ -13,24 +13,29 @@
 #include <string>
 #include <vector>
 
-#include "boothctl_env.h"
+#include "Tellarix_h.h"
+#include "axhost/control_site.h"
 
 namespace tlx::test {
 
-// Records the print requests it hears; can be told to fail them.
+using tellarix::ComPtr;
+
+std::wstring LibraryPath();
+HMODULE Library();                     // loaded once, kept for the whole run
+HRESULT CallExport(const char* name);  // DllRegisterServer and friends
+void Pump(DWORD ms = 50);              // processes this thread's messages for about ms
+std::string Text(HWND h);
+
+// An event sink of its own on the control; records the print requests and can fail them.
 class PrintSink : public IDispatch {
   public:
     explicit PrintSink(HRESULT answer = S_OK) : answer_(answer) {}
     std::vector<std::wstring> texts;
-    int bad_calls = 0;  // calls whose form was not one positional VT_BSTR for DISPID 1
-
+    int bad_calls = 0;  // calls not of the form the console expects
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return DISP_E_UNKNOWNNAME;
@@ -44,49 +49,36 @@ class PrintSink : public IDispatch {
 
 class Host {
   public:
-    // Creates the control by its class id, or from `factory` when one is given.
-    explicit Host(IClassFactory* factory = nullptr);
+    Host();  // creates the control by its class id, as the console does
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
-    ICabine* cabine() const { return cabine_.Get(); }
-    IUnknown* control() const { return control_.Get(); }
-    PrintSink sink;
-    DWORD Advise(IDispatch* extra);  // another sink on the control's connection point
+    std::unique_ptr<tellarix::ControlSite> site;
+    ComPtr<ICabine> cabine;
+    std::vector<std::wstring> texts;  // print requests heard through the container
+    int bad_calls = 0;
+    HWND frame = nullptr, window = nullptr;                  // the top-level and the control's
+    HWND total = nullptr, print = nullptr, label = nullptr;  // its buttons and name label
+    HWND list = nullptr, group = nullptr;                    // the calls and the frame round all
+
+    DWORD Advise(IDispatch* sink);  // another sink on the control's connection point
     void Unadvise(DWORD cookie);
-
-    HWND frame = nullptr;   // the container's top-level window
-    HWND window = nullptr;  // the control's own window
-    HWND total = nullptr;   // total button
-    HWND print = nullptr;   // Print button
-    HWND label = nullptr;   // name label
-    HWND list = nullptr;    // call list
-    HWND group = nullptr;   // frame around everything
-
-    // Calls through ICabine, texts given as UTF-16.
     void Dial(const wchar_t* dest, const wchar_t* desc, const wchar_t* rate);
     void Finish(short seconds, double cost);
     void SetName(const wchar_t* name);
     void SetCurrency(const wchar_t* unit);
 
-    int Rows() const;
+    int Rows() const { return ListView_GetItemCount(list); }
     std::string Cell(int row, int col) const;
     std::vector<std::string> Row(int row) const;
     int Image(int row) const;
     void Select(std::initializer_list<int> rows) const;
-    static std::string Text(HWND h);
-    // Releases the mouse over a button the way a posted click would end.
-    void Release(HWND button);
+    void Release(HWND button);  // the mouse let go over a button, as a posted click ends
     bool SaveBitmap(const std::wstring& path) const;
 
   private:
-    class Site;
-    std::unique_ptr<Site> site_;
-    Ref<IUnknown> control_;
-    Ref<ICabine> cabine_;
-    Ref<IConnectionPoint> point_;
-    DWORD cookie_ = 0;
+    ComPtr<IConnectionPoint> point_;
 };
 
 }  // namespace tlx::test
