@@ -13,13 +13,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
 #include <thread>
 
 #include "link/framer.h"
-#include "link/login.h"
+#include "wire.h"
 
 extern char** environ;
 
@@ -27,109 +28,77 @@ namespace tlx::sim {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace test;
 using Millis = std::chrono::milliseconds;
 
 class TestConsole {
   public:
-    explicit TestConsole(std::uint16_t port) : framer_(link::MessageFramer::Mode::kFullRecords) {
-        fd_ = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    explicit TestConsole(std::uint16_t port)
+        : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(port);
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        EXPECT_EQ(::connect(fd_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        const timeval limit{5, 0};  // no read waits longer
+        ::setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     }
-    bool connected() const { return connected_; }
-
     void Send(std::span<const std::uint8_t> bytes) {
         ::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
     }
-    void SendKeepAlive() { Send(std::vector<std::uint8_t>{13, 0, 0, 0}); }
+    void SendKeepAlive() { Send(Bytes{13, 0, 0, 0}); }
+    void Close() { fd_.Reset(); }
 
-    // Reads exactly n bytes; fewer when the server closes or the time runs out.
-    std::vector<std::uint8_t> ReadExactly(std::size_t n, Millis limit = 5000ms) {
-        std::vector<std::uint8_t> out;
-        const auto end = Clock::now() + limit;
-        while (out.size() < n && Clock::now() < end) {
-            pollfd p{fd_.get(), POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            std::uint8_t buf[4096];
-            const ssize_t got = ::recv(fd_.get(), buf, std::min(sizeof buf, n - out.size()), 0);
-            if (got <= 0) {
-                closed_ = true;
-                break;
-            }
-            out.insert(out.end(), buf, buf + got);
-        }
-        return out;
+    // One read of at most n bytes; with `all`, n bytes unless the server closes first.
+    Bytes Read(std::size_t n, bool all = false) {
+        Bytes buf(n);
+        const ssize_t got = ::recv(fd_.get(), buf.data(), n, all ? MSG_WAITALL : 0);
+        buf.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        return buf;
     }
 
     // The login as the console runs it; the login result type, or -1 when nothing came.
     // With `read_list` false the booth list is left for the caller.
     int LogIn(const std::string& user, const std::string& password, bool read_list = true) {
-        const auto request = link::MakeLoginRequest(user).Encode();
-        Send(request);
-        const auto reply = ReadOnce();
-        if (reply.size() < 4) return -1;
-        const auto first = link::DecodeMessage(reply);
-        if (first->type != link::kLoginChallenge) return first->type;
-        link::Block enc{};
-        std::copy(reply.begin() + 4, reply.begin() + 20, enc.begin());
-        link::ServerMessage response;
-        response.type = link::kChallengeResponse;
-        const auto block = link::ComputeChallengeResponse(password, enc);
-        std::copy(block.begin(), block.end(), response.data.begin());
-        Send(response.Encode());
-        const auto result = ReadExactly(4);
+        Send(Record(link::MakeLoginRequest(user)));
+        const auto reply = Read(link::kRecordSize);  // the console's first read
+        challenge_bytes = reply.size();
+        if (reply.size() < 4 || TypeOf(reply) != link::kLoginChallenge)
+            return reply.size() < 4 ? -1 : TypeOf(reply);
+        Send(ResponseTo(reply, password));
+        const auto result = Read(4, true);
         if (result.size() < 4) return -1;
-        const int type = link::ReadType(std::span<const std::uint8_t, 4>(result.data(), 4));
-        if (type == link::kLoginAccepted && read_list) booth_list = Next();
-        return type;
+        if (TypeOf(result) == link::kLoginAccepted && read_list) booth_list = Next();
+        return TypeOf(result);
     }
 
-    // One read as the console's first read after login makes it: at most 259 bytes.
-    std::vector<std::uint8_t> ReadOnce(Millis limit = 5000ms) {
-        pollfd p{fd_.get(), POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0) return {};
-        std::vector<std::uint8_t> buf(link::kRecordSize);
-        const ssize_t got = ::recv(fd_.get(), buf.data(), buf.size(), 0);
-        buf.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        return buf;
-    }
     void UseFramer(link::MessageFramer::Mode mode) { framer_ = link::MessageFramer(mode); }
-
     std::optional<link::ServerMessage> Next(Millis limit = 5000ms) {
-        const auto end = Clock::now() + limit;
-        while (true) {
+        for (const auto end = Clock::now() + limit;;) {
             if (auto m = framer_.Next()) return m;
             if (Clock::now() >= end || closed_) return std::nullopt;
             pollfd p{fd_.get(), POLLIN, 0};
             if (::poll(&p, 1, 50) <= 0) continue;
             std::uint8_t buf[65536];
             const ssize_t got = ::recv(fd_.get(), buf, sizeof buf, 0);
-            if (got <= 0) {
-                closed_ = true;
-                continue;
-            }
-            framer_.Feed({buf, static_cast<std::size_t>(got)});
+            if (got <= 0) closed_ = true;
+            if (got > 0) framer_.Feed({buf, static_cast<std::size_t>(got)});
         }
     }
-
     // True once the server has closed the connection (within the limit).
     bool ClosedByServer(Millis limit = 5000ms) {
         while (!closed_ && Next(limit)) {
         }
         return closed_;
     }
-    void Close() { fd_.Reset(); }
 
     std::optional<link::ServerMessage> booth_list;
+    std::size_t challenge_bytes = 0;
 
   private:
     Fd fd_;
-    bool connected_ = false;
     bool closed_ = false;
-    link::MessageFramer framer_;
+    link::MessageFramer framer_{link::MessageFramer::Mode::kFullRecords};
 };
 
 class RunningServer {
@@ -141,40 +110,42 @@ class RunningServer {
         config.http = Endpoint{"127.0.0.1", 0};
         config.web_address.clear();
         EXPECT_TRUE(Finish(config).ok);
-        server_ = std::make_unique<Server>(
-            config, *log_, std::move(scenario), [this](const std::string& l) { Keep(reports_, l); },
-            [this](const std::string& l) { Keep(announced_, l); });
+        auto keep = [this](int sink) {
+            return [this, sink](const std::string& line) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                lines_[sink].push_back(line);
+            };
+        };
+        server_ = std::make_unique<Server>(config, *log_, std::move(scenario), keep(0), keep(1));
         EXPECT_EQ(server_->Start(), "");
         result_ = std::async(std::launch::async, [this] { return server_->Run(); });
     }
     ~RunningServer() { Stop(); }
     int Stop() {
-        if (!result_.valid()) return stopped_;
-        server_->RequestStop();
-        return stopped_ = result_.get();
+        if (result_.valid()) server_->RequestStop();
+        return result_.valid() ? stopped_ = result_.get() : stopped_;
     }
     // The exit status once the server ends by itself; -1 when it does not in time.
     int WaitForEnd(Millis limit) {
-        if (result_.wait_for(limit) != std::future_status::ready) return -1;
-        return stopped_ = result_.get();
+        return result_.wait_for(limit) == std::future_status::ready ? Stop() : -1;
     }
     Server& server() { return *server_; }
     std::uint16_t port() const { return server_->console_port(); }
-    std::vector<std::string> Reports() { return Copy(reports_); }
-    std::vector<std::string> Announced() { return Copy(announced_); }
+    // What was said so far: 0 the reports, 1 the announced results.
+    std::vector<std::string> Lines(int sink) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_[sink];
+    }
+    bool Reported(const std::string& line) {  // a report begins with `line`
+        const auto reports = Lines(0);
+        return std::any_of(reports.begin(), reports.end(),
+                           [&](const std::string& l) { return l.rfind(line, 0) == 0; });
+    }
 
   private:
-    void Keep(std::vector<std::string>& where, const std::string& line) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        where.push_back(line);
-    }
-    std::vector<std::string> Copy(const std::vector<std::string>& v) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return v;
-    }
     std::unique_ptr<JsonLog> log_ = std::make_unique<JsonLog>();
     std::mutex mutex_;
-    std::vector<std::string> reports_, announced_;
+    std::vector<std::string> lines_[2];
     std::unique_ptr<Server> server_;
     std::future<int> result_;
     int stopped_ = 0;
@@ -188,31 +159,27 @@ SimConfig Shop(std::vector<Account> accounts) {
     return c;
 }
 
+std::string TempDir() {
+    std::string dir = std::filesystem::temp_directory_path() / "sim_test_XXXXXX";
+    EXPECT_NE(::mkdtemp(dir.data()), nullptr);
+    return dir;
+}
+
 TEST(SimServer, ScenarioRunsStepByStepAcrossADroppedConnection) {
     SimConfig config = Shop({{"anna", "secret"}});
     config.mode = TrafficMode::kScenario;
     auto scenario = ParseScenario(
-        "dial 1;0123;Local;0.10\n"
-        "wait 0.3\n"
-        "connect 1\n"
-        "expect-keepalive 3\n"
-        "finish 1;75;1.50\n"
-        "drop\n"
-        "reject 2\n"
-        "quit\n");
+        "dial 1;0123;Local;0.10\nwait 0.3\nconnect 1\n"
+        "expect-keepalive 3\nfinish 1;75;1.50\ndrop\n"
+        "reject 2\nexpect-keepalive 0.2\nquit\n");
     RunningServer sim(config, scenario.scenario);
 
     TestConsole console(sim.port());
-    const auto before_login = Clock::now();  // the dial cannot be sent earlier
+    const auto before_login = Clock::now();  // the connect cannot be sent earlier
     ASSERT_EQ(console.LogIn("anna", "secret"), link::kLoginAccepted);
-    ASSERT_TRUE(console.booth_list);
-    EXPECT_EQ(console.booth_list->Text(),
-              "http://127.0.0.1:" + std::to_string(sim.server().http_port()) + "/;1;2;3");
-    const auto dial = console.Next();
-    ASSERT_TRUE(dial);
+    const auto dial = console.Next(), connect = console.Next();
+    ASSERT_TRUE(dial && connect);
     EXPECT_EQ(dial->Text(), "1;0123;Local;0.10");
-    const auto connect = console.Next();
-    ASSERT_TRUE(connect);
     EXPECT_EQ(connect->type, link::kCallConnectedEvent);
     EXPECT_GE(Clock::now() - before_login, 300ms);
     // Nothing more until the console proves it is alive.
@@ -223,21 +190,15 @@ TEST(SimServer, ScenarioRunsStepByStepAcrossADroppedConnection) {
     EXPECT_EQ(finish->Text(), "1;75;1.50");
     EXPECT_TRUE(console.ClosedByServer());
 
+    // The next session goes on after the drop; its missed keep-alive fails the run.
     TestConsole again(sim.port());
     ASSERT_EQ(again.LogIn("anna", "secret"), link::kLoginAccepted);
     const auto reject = again.Next();
     ASSERT_TRUE(reject);
     EXPECT_EQ(reject->type, link::kCallRejectedEvent);
-    EXPECT_EQ(sim.WaitForEnd(5000ms), 0);
-}
-
-TEST(SimServer, MissedKeepAliveFailsTheRun) {
-    SimConfig config = Shop({{"anna", "secret"}});
-    config.mode = TrafficMode::kScenario;
-    RunningServer sim(config, ParseScenario("expect-keepalive 0.2\nquit\n").scenario);
-    TestConsole console(sim.port());
-    ASSERT_EQ(console.LogIn("anna", "secret"), link::kLoginAccepted);
     EXPECT_EQ(sim.WaitForEnd(5000ms), 1);
+    EXPECT_TRUE(sim.Reported("FAILED scenario line 8: no keep-alive within 0.200000 s"));
+    EXPECT_FALSE(sim.Reported("FAILED scenario line 4: no keep-alive within 3.000000 s"));
 }
 
 // Generated traffic in short form: the booth list stands alone in the first read, then the
@@ -252,8 +213,9 @@ TEST(SimServer, GeneratedShortMessagesFollowTheSeedAfterALoneBoothList) {
     RunningServer sim(config);
     TestConsole console(sim.port());
     ASSERT_EQ(console.LogIn("anna", "secret", false), link::kLoginAccepted);
+    EXPECT_EQ(console.challenge_bytes, link::kShortSize + link::kBlockSize);
     std::this_thread::sleep_for(50ms);  // the booth list is all there
-    const auto first = console.ReadOnce();
+    const auto first = console.Read(link::kRecordSize);
     const std::string list =
         "http://127.0.0.1:" + std::to_string(sim.server().http_port()) + "/;1;2;3";
     ASSERT_EQ(first.size(), 4 + list.size() + 1);
@@ -262,9 +224,8 @@ TEST(SimServer, GeneratedShortMessagesFollowTheSeedAfterALoneBoothList) {
     EXPECT_EQ(link::DecodeMessage(first)->Text(), list);
 
     console.UseFramer(link::MessageFramer::Mode::kShortMessages);
-    SimConfig finished = config;
-    ASSERT_TRUE(Finish(finished).ok);
-    CallGenerator same(finished.booths, finished.tariffs, config.rate, config.seed);
+    ASSERT_TRUE(Finish(config).ok);
+    CallGenerator same(config.booths, config.tariffs, config.rate, config.seed);
     for (int i = 0; i < 200; ++i) {
         const auto got = console.Next();
         ASSERT_TRUE(got) << i;
@@ -274,32 +235,60 @@ TEST(SimServer, GeneratedShortMessagesFollowTheSeedAfterALoneBoothList) {
     }
 }
 
-TEST(SimServer, SeveralConsolesOneSessionPerUserAndAimedControlCommands) {
-    RunningServer sim(Shop({{"anna", "a"}, {"bob", "b"}}));
-    TestConsole anna(sim.port()), bob(sim.port()), anna_again(sim.port()), wrong(sim.port()),
-        stranger(sim.port());
-    ASSERT_EQ(anna.LogIn("anna", "a"), link::kLoginAccepted);
-    ASSERT_EQ(bob.LogIn("bob", "b"), link::kLoginAccepted);
-    EXPECT_EQ(anna_again.LogIn("anna", "a"), link::kAlreadyLoggedIn);
-    EXPECT_EQ(wrong.LogIn("bob", "a"), link::kLoginIncorrect);
-    EXPECT_EQ(stranger.LogIn("carl", "c"), link::kLoginIncorrect);
-    EXPECT_TRUE(anna_again.ClosedByServer());
-    EXPECT_TRUE(wrong.ClosedByServer());
-    EXPECT_TRUE(stranger.ClosedByServer());
+TEST(SimServer, ControlCommandsAndWebRequestsAreServedAndLogged) {
+    const std::string dir = TempDir();
+    SimConfig config = Shop({{"anna", "a"}, {"bob", "b"}});
+    config.control_fifo = dir + "/control";
+    {
+        RunningServer sim(config, {}, dir + "/log.jsonl");
+        TestConsole anna(sim.port()), bob(sim.port()), anna_again(sim.port());
+        ASSERT_EQ(anna.LogIn("anna", "a"), link::kLoginAccepted);
+        ASSERT_EQ(bob.LogIn("bob", "b"), link::kLoginAccepted);
+        EXPECT_EQ(anna_again.LogIn("anna", "a"), link::kAlreadyLoggedIn);
+        EXPECT_TRUE(anna_again.ClosedByServer());
+        bob.SendKeepAlive();
+        {
+            Fd fifo(::open(config.control_fifo.c_str(), O_WRONLY | O_CLOEXEC));
+            const std::string commands = "@bob dial 2;0123;Local;0.10\nsend 104 3\nbogus\n";
+            ASSERT_EQ(::write(fifo.get(), commands.data(), commands.size()),
+                      static_cast<ssize_t>(commands.size()));
+        }
+        const auto b1 = bob.Next(), b2 = bob.Next(), a1 = anna.Next();
+        ASSERT_TRUE(b1 && b2 && a1);
+        EXPECT_EQ(b1->Text(), "2;0123;Local;0.10");
+        EXPECT_EQ(b2->type, link::kCallRejectedEvent);
+        EXPECT_EQ(a1->type, link::kCallRejectedEvent);
+        EXPECT_FALSE(anna.Next(200ms));
+        EXPECT_TRUE(sim.Reported("control: unknown step \"bogus\""));
 
-    sim.server().PostControl("@bob connect 2");
-    sim.server().PostControl("send 104 3");
-    const auto b1 = bob.Next(), b2 = bob.Next(), a1 = anna.Next();
-    ASSERT_TRUE(b1 && b2 && a1);
-    EXPECT_EQ(b1->type, link::kCallConnectedEvent);
-    EXPECT_EQ(b2->type, link::kCallRejectedEvent);
-    EXPECT_EQ(a1->type, link::kCallRejectedEvent);
-    EXPECT_FALSE(anna.Next(200ms));
+        sim.server().PostControl("@anna drop");
+        EXPECT_TRUE(anna.ClosedByServer());
 
-    sim.server().PostControl("@anna drop");
-    EXPECT_TRUE(anna.ClosedByServer());
-    TestConsole anna_later(sim.port());
-    EXPECT_EQ(anna_later.LogIn("anna", "a"), link::kLoginAccepted);
+        auto get = [&](const std::string& target) {
+            TestConsole web(sim.server().http_port());
+            const std::string request = "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n";
+            web.Send({reinterpret_cast<const std::uint8_t*>(request.data()), request.size()});
+            std::string reply;
+            for (Bytes got; !(got = web.Read(4096)).empty();) reply.append(got.begin(), got.end());
+            return reply;
+        };
+        EXPECT_EQ(get("/Login.aspx?login=bob&password=b").rfind("HTTP/1.1 200 OK", 0), 0u);
+        EXPECT_EQ(get("/Login.aspx?login=bob&password=a").rfind("HTTP/1.1 403", 0), 0u);
+        EXPECT_TRUE(sim.Reported("web: \"GET /Login.aspx?login=bob&password=a HTTP/1.1\" 403"));
+        EXPECT_EQ(sim.Stop(), 0);
+    }
+    std::ifstream in(dir + "/log.jsonl");
+    const std::string all((std::istreambuf_iterator<char>(in)), {});
+    for (
+        const char* expected :
+        {R"("session":1,"dir":"in","type":15,"name":"LoginRequest","bytes":259,"text":"anna"})",
+         R"("dir":"out","type":3,"name":"LoginAccepted","bytes":4})",
+         R"("session":2,"dir":"out","type":101,"name":"CallDialEvent","bytes":259,"text":"2;0123;Local;0.10"})",
+         R"("session":2,"dir":"in","type":13,"name":"KeepAlive","bytes":4})",
+         R"("event":"control","line":"@bob dial 2;0123;Local;0.10"})",
+         R"("event":"stop","open_sessions":1)"})
+        EXPECT_NE(all.find(expected), std::string::npos) << expected << "\n" << all;
+    std::filesystem::remove_all(dir);
 }
 
 TEST(SimServer, MisbehavingConsolesDoNotStopTheFloodForOthers) {
@@ -308,35 +297,28 @@ TEST(SimServer, MisbehavingConsolesDoNotStopTheFloodForOthers) {
     config.flood_events = 30001;  // more than the socket buffers hold for the sleepy one
     RunningServer sim(config);
 
-    TestConsole garbage(sim.port()), half(sim.port()), silent(sim.port()), sleepy(sim.port());
-    garbage.Send(std::vector<std::uint8_t>(64, 0xAB));
-    const auto request = link::MakeLoginRequest("good").Encode();
-    half.Send(std::span(request).first(100));
+    TestConsole garbage(sim.port()), half(sim.port()), silent(sim.port()), sleepy(sim.port()),
+        good(sim.port());
+    garbage.Send(Bytes(64, 0xAB));
+    half.Send(std::span<const std::uint8_t>(Record(link::MakeLoginRequest("good"))).first(100));
     half.Close();
     ASSERT_EQ(sleepy.LogIn("sleepy", "s"), link::kLoginAccepted);  // and never reads again
     EXPECT_TRUE(garbage.ClosedByServer());
 
-    TestConsole good(sim.port());
     ASSERT_EQ(good.LogIn("good", "g"), link::kLoginAccepted);
-    std::map<std::string, std::pair<int, int>> rows;  // booth: calls, finished
-    for (std::uint64_t i = 0; i < config.flood_events; ++i) {
+    const FloodPlan plan(config.booths, config.flood_events);
+    for (std::uint64_t i = 0; i < plan.size(); ++i) {
         const auto m = good.Next();
         ASSERT_TRUE(m) << "event " << i << " lost";
-        const std::string key = m->Text().substr(0, m->Text().find(';'));
-        if (m->type == link::kCallDialEvent) ++rows[key].first;
-        if (m->type == link::kCallFinishedEvent) ++rows[key].second;
+        ASSERT_EQ(m->Text(), plan.Event(i).text) << i;
     }
     EXPECT_FALSE(good.Next(200ms));
-    // 10001 calls over three booths, the last one only dialled (on booth 2).
-    EXPECT_EQ(rows["1"], std::make_pair(3334, 3334));
-    EXPECT_EQ(rows["2"], std::make_pair(3334, 3333));
-    EXPECT_EQ(rows["3"], std::make_pair(3333, 3333));
 
     // The summary comes once the good console has everything; none for the sleepy one.
     std::vector<std::string> announced;
     for (int i = 0; i < 100 && announced.empty(); ++i) {
         std::this_thread::sleep_for(20ms);
-        announced = sim.Announced();
+        announced = sim.Lines(1);
     }
     ASSERT_EQ(announced.size(), 1u);
     EXPECT_NE(announced[0].find("\"user\":\"good\""), std::string::npos);
@@ -346,76 +328,8 @@ TEST(SimServer, MisbehavingConsolesDoNotStopTheFloodForOthers) {
         << announced[0];
 }
 
-TEST(SimServer, WebRequestsAreAnsweredAndReported) {
-    RunningServer sim(Shop({{"anna", "secret"}}));
-    auto get = [&](const std::string& target) {
-        Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(sim.server().http_port());
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-        const std::string req = "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n";
-        ::send(fd.get(), req.data(), req.size(), MSG_NOSIGNAL);
-        std::string reply;
-        char buf[4096];
-        ssize_t n;
-        while ((n = ::recv(fd.get(), buf, sizeof buf, 0)) > 0) reply.append(buf, n);
-        return reply;
-    };
-    EXPECT_EQ(get("/Login.aspx?login=anna&password=secret").rfind("HTTP/1.1 200 OK", 0), 0u);
-    EXPECT_EQ(get("/Login.aspx?login=anna&password=guess").rfind("HTTP/1.1 403", 0), 0u);
-    const auto reports = sim.Reports();
-    EXPECT_NE(std::find(reports.begin(), reports.end(),
-                        "web: \"GET /Login.aspx?login=anna&password=guess HTTP/1.1\" 403"),
-              reports.end());
-}
-
-TEST(SimServer, ControlFifoCommandsReachConsolesAndTheLogRecordsTheWire) {
-    char dir_template[] = "/tmp/sim_test_XXXXXX";
-    ASSERT_NE(::mkdtemp(dir_template), nullptr);
-    const std::string dir = dir_template;
-    SimConfig config = Shop({{"anna", "secret"}});
-    config.control_fifo = dir + "/control";
-    {
-        RunningServer sim(config, {}, dir + "/log.jsonl");
-        TestConsole console(sim.port());
-        ASSERT_EQ(console.LogIn("anna", "secret"), link::kLoginAccepted);
-        {
-            Fd fifo(::open(config.control_fifo.c_str(), O_WRONLY | O_CLOEXEC));
-            const std::string commands = "dial 1;0123;Local;0.10\nbogus\n";
-            ASSERT_EQ(::write(fifo.get(), commands.data(), commands.size()),
-                      static_cast<ssize_t>(commands.size()));
-        }
-        const auto dial = console.Next();
-        ASSERT_TRUE(dial);
-        EXPECT_EQ(dial->Text(), "1;0123;Local;0.10");
-        console.SendKeepAlive();
-        std::this_thread::sleep_for(100ms);
-        const auto reports = sim.Reports();
-        EXPECT_NE(std::find(reports.begin(), reports.end(), "control: unknown step \"bogus\""),
-                  reports.end());
-        EXPECT_EQ(sim.Stop(), 0);
-    }
-    std::ifstream in(dir + "/log.jsonl");
-    std::string all((std::istreambuf_iterator<char>(in)), {});
-    for (
-        const char* expected :
-        {R"("session":1,"dir":"in","type":15,"name":"LoginRequest","bytes":259,"text":"anna"})",
-         R"("dir":"out","type":3,"name":"LoginAccepted","bytes":4})",
-         R"("dir":"out","type":101,"name":"CallDialEvent","bytes":259,"text":"1;0123;Local;0.10"})",
-         R"("dir":"in","type":13,"name":"KeepAlive","bytes":4})",
-         R"("event":"control","line":"dial 1;0123;Local;0.10"})",
-         R"("event":"stop","open_sessions":1)"})
-        EXPECT_NE(all.find(expected), std::string::npos) << expected << "\n" << all;
-    ::unlink(config.control_fifo.c_str());
-    ::unlink((dir + "/log.jsonl").c_str());
-    ::rmdir(dir.c_str());
-}
-
-// The real program: a refused configuration, --help, and a clean end on SIGTERM.
-// `while_running` talks to the program; SIGTERM follows it.
-int RunProgram(std::vector<std::string> args, std::function<void()> while_running = {}) {
+// The real program; `while_running` talks to it, then SIGTERM must end it cleanly.
+int RunProgram(std::vector<std::string> args, const std::function<void()>& while_running = {}) {
     args.insert(args.begin(), CALLSHOP_SIM_EXE);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -426,16 +340,11 @@ int RunProgram(std::vector<std::string> args, std::function<void()> while_runnin
     pid_t pid = 0;
     EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    if (while_running) {
-        while_running();
-        ::kill(pid, SIGTERM);
-    }
+    if (while_running) while_running(), ::kill(pid, SIGTERM);
     int status = 0;
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(50ms))
         if (::waitpid(pid, &status, WNOHANG) == pid)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(50ms);
-    }
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
     return -1;
@@ -444,31 +353,23 @@ int RunProgram(std::vector<std::string> args, std::function<void()> while_runnin
 TEST(SimProgram, ServesALoginFoundThroughItsReadyFileAndEndsOnSignal) {
     EXPECT_EQ(RunProgram({"--help"}), 0);
     EXPECT_EQ(RunProgram({"--booths", "1,1"}), 2);
-
-    char dir_template[] = "/tmp/sim_ready_XXXXXX";
-    ASSERT_NE(::mkdtemp(dir_template), nullptr);
-    const std::string ready = std::string(dir_template) + "/ready.json";
-    const int status = RunProgram(
-        {"--listen", "127.0.0.1:0", "--http", "127.0.0.1:0", "--booths", "2", "--ready-file", ready,
-         "--generate"},
-        [&] {
-            std::string line;
-            for (int i = 0; i < 100 && line.empty(); ++i) {
-                std::this_thread::sleep_for(50ms);
-                std::ifstream in(ready);
-                std::getline(in, line);
-            }
-            const auto at = line.find("\"console_port\":");
-            ASSERT_NE(at, std::string::npos) << line;
-            const auto port = static_cast<std::uint16_t>(std::stoi(line.substr(at + 15)));
-            TestConsole console(port);
-            ASSERT_EQ(console.LogIn("demo", "demo"), link::kLoginAccepted);
-            const auto web = line.substr(line.find("\"web_address\":\"") + 15);
-            EXPECT_EQ(console.booth_list->Text(), web.substr(0, web.find('"')) + ";1;2");
-        });
-    EXPECT_EQ(status, 0);
-    ::unlink(ready.c_str());
-    ::rmdir(dir_template);
+    const std::string dir = TempDir(), ready = dir + "/ready.json";
+    const auto log_in = [&] {
+        std::string line;
+        for (int i = 0; i < 100 && line.empty(); ++i, std::this_thread::sleep_for(50ms))
+            std::getline(std::ifstream(ready), line);
+        const auto port = line.find("\"console_port\":"), web = line.find("\"web_address\":\"");
+        ASSERT_NE(web, std::string::npos) << line;
+        TestConsole console(static_cast<std::uint16_t>(std::stoi(line.substr(port + 15))));
+        ASSERT_EQ(console.LogIn("demo", "demo"), link::kLoginAccepted);
+        const auto address = line.substr(web + 15, line.find('"', web + 15) - web - 15);
+        EXPECT_EQ(console.booth_list->Text(), address + ";1;2");
+    };
+    EXPECT_EQ(RunProgram({"--listen", "127.0.0.1:0", "--http", "127.0.0.1:0", "--booths", "2",
+                          "--ready-file", ready, "--generate"},
+                         log_in),
+              0);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
