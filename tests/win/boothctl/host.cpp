@@ -127,12 +127,9 @@ void Host::Unadvise(DWORD cookie) {
 }
 
 void Host::Dial(const wchar_t* dest, const wchar_t* desc, const wchar_t* rate) {
-    BSTR a = SysAllocString(dest), b = SysAllocString(desc), c = SysAllocString(rate);
-    EXPECT_EQ(cabine->CallDial(&a, &b, &c), S_OK);
-    EXPECT_STREQ(a, dest);  // the strings stay the caller's and unchanged
-    SysFreeString(a);
-    SysFreeString(b);
-    SysFreeString(c);
+    Bstr a(dest), b(desc), c(rate);
+    EXPECT_EQ(cabine->CallDial(&a.b, &b.b, &c.b), S_OK);
+    EXPECT_STREQ(a.b, dest);  // the strings stay the caller's and unchanged
 }
 
 void Host::Finish(short seconds, double cost) {
@@ -140,15 +137,13 @@ void Host::Finish(short seconds, double cost) {
 }
 
 void Host::SetName(const wchar_t* name) {
-    BSTR b = SysAllocString(name);
-    EXPECT_EQ(cabine->SetCabineName(&b), S_OK);
-    SysFreeString(b);
+    Bstr b(name);
+    EXPECT_EQ(cabine->SetCabineName(&b.b), S_OK);
 }
 
 void Host::SetCurrency(const wchar_t* unit) {
-    BSTR b = SysAllocString(unit);
-    EXPECT_EQ(cabine->SetCurrency(&b), S_OK);
-    SysFreeString(b);
+    Bstr b(unit);
+    EXPECT_EQ(cabine->SetCurrency(&b.b), S_OK);
 }
 
 std::string Host::Cell(int row, int col) const {

@@ -26,6 +26,12 @@ HRESULT CallExport(const char* name);  // DllRegisterServer and friends
 void Pump(DWORD ms = 50);              // processes this thread's messages for about ms
 std::string Text(HWND h);
 
+struct Bstr {  // a text passed by reference, freed at the end of the scope
+    BSTR b;
+    explicit Bstr(const wchar_t* s) : b(SysAllocString(s)) {}
+    ~Bstr() { SysFreeString(b); }
+};
+
 // An event sink of its own on the control; records the print requests and can fail them.
 class PrintSink : public IDispatch {
   public:

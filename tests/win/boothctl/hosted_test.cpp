@@ -168,10 +168,9 @@ TEST_F(Hosted, LateBinding) {
     DISPID id = 0;
     ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &name, 1, 0x0400, &id), S_OK);
     EXPECT_EQ(id, 2);
-    BSTR dest = SysAllocString(L"0123"), desc = SysAllocString(L"local"),
-         rate = SysAllocString(L"0.10");
+    Bstr dest(L"0123"), desc(L"local"), rate(L"0.10");
     VARIANT args[3];  // last parameter first
-    BSTR* order[3] = {&rate, &desc, &dest};
+    BSTR* order[3] = {&rate.b, &desc.b, &dest.b};
     for (int i = 0; i < 3; ++i) {
         V_VT(&args[i]) = VT_BSTR | VT_BYREF;
         V_BSTRREF(&args[i]) = order[i];
@@ -183,10 +182,7 @@ TEST_F(Hosted, LateBinding) {
     ASSERT_EQ(host->Rows(), 1);
     EXPECT_EQ(host->Row(0), (std::vector<std::string>{"0123", "Connecting", "0.00", "---", "---",
                                                       "local", "0.10"}));
-    EXPECT_STREQ(dest, L"0123");  // read, never written back
-    SysFreeString(dest);
-    SysFreeString(desc);
-    SysFreeString(rate);
+    EXPECT_STREQ(dest.b, L"0123");  // read, never written back
 }
 
 TEST_F(Hosted, PrintSendsSelectedFinishedCalls) {
@@ -241,9 +237,8 @@ TEST_F(Hosted, PrintSendsSelectedFinishedCalls) {
 
 TEST_F(Hosted, CostTextOnAnEmptyListIsReported) {
     MessageBoxWatch watch;
-    BSTR cost = SysAllocString(L"1.5");
-    EXPECT_EQ(host->cabine->CallFinishedEx(&cost), S_OK);
-    SysFreeString(cost);
+    Bstr cost(L"1.5");
+    EXPECT_EQ(host->cabine->CallFinishedEx(&cost.b), S_OK);
     ASSERT_TRUE(watch.seen);
     EXPECT_EQ(watch.text, "|Failed with getting ststatus.");
     EXPECT_EQ(host->Rows(), 0);
