@@ -15,19 +15,16 @@ TEST(Scenario, StepsAndPayloadsAsWritten) {
         "connect  1 \n"  // the blanks belong to the key: the console must not match it
         "send 103 1;75;1.5\r\n"
         "send 42\n"
-        "raw 0d 00 00 00 ff\n"
-        "expect-keepalive 21\n");
+        "raw 0d 00 00 00 ff\n");
     ASSERT_TRUE(parsed.scenario) << parsed.error;
     const auto& s = parsed.scenario->steps;
-    ASSERT_EQ(s.size(), 6u);
+    ASSERT_EQ(s.size(), 5u);
     EXPECT_EQ(s[0].kind, Step::Kind::kWait);
     EXPECT_DOUBLE_EQ(s[0].seconds, 0.25);
     EXPECT_EQ(std::tie(s[1].type, s[1].text, s[1].line), std::tuple(102, " 1 ", 3));
     EXPECT_EQ(std::tie(s[2].type, s[2].text), std::tuple(103, "1;75;1.5"));
     EXPECT_EQ(std::tie(s[3].type, s[3].text), std::tuple(42, ""));
     EXPECT_EQ(s[4].bytes, (std::vector<std::uint8_t>{0x0d, 0, 0, 0, 0xff}));
-    EXPECT_EQ(s[5].kind, Step::Kind::kExpectKeepAlive);
-    EXPECT_DOUBLE_EQ(s[5].seconds, 21);
 }
 
 TEST(Scenario, RefusedLinesNameTheLineAndTheFault) {
