@@ -2,7 +2,9 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <ctime>
+#include <string_view>
 
 #include "com.h"
 #include "resource.h"
@@ -15,7 +17,8 @@ constexpr int kCallListId = 117;
 constexpr UINT_PTR kDurationTimer = 1;
 constexpr COLORREF kLabelColour = RGB(97, 120, 173);
 
-enum SubclassId : UINT_PTR { kTotalButton = 1, kPrintButton, kOtherChild };
+// Longest cell text compared before it is written again; longer ones are always written.
+constexpr int kCompareChars = 512;
 
 bool RegisterWindowClass(WNDPROC WndProc) {
     WNDCLASSEXA wc{};
@@ -135,12 +138,15 @@ void BoothWindow::OnCreate() {
                   {6, 44, 263, 164});
     frame_ = child(0, "BUTTON", "", BS_GROUPBOX | BS_LEFTTEXT, {0, 0, 270, 225});
     if (list_ != nullptr) SetWindowLongPtrA(list_, GWLP_ID, kCallListId);
+    if (total_ != nullptr) total_shown_ = "No calls";
+    // Columns, pictures and styles go in without the list laying itself out after each one;
+    // the first paint lets it catch up.
+    FreezeList();
 
     // The buttons act on the mouse release themselves; the rest keep their standard handling.
-    SetWindowSubclass(total_, &ChildProc, kTotalButton, reinterpret_cast<DWORD_PTR>(this));
-    SetWindowSubclass(print_, &ChildProc, kPrintButton, reinterpret_cast<DWORD_PTR>(this));
-    for (HWND h : {label_, list_, frame_})
-        SetWindowSubclass(h, &ChildProc, kOtherChild, reinterpret_cast<DWORD_PTR>(this));
+    // Plain window-procedure subclassing: the common controls' kind looks its data up in a
+    // window property on every message, a trip to the window server each time under Wine.
+    for (HWND h : {total_, print_, label_, list_, frame_}) Subclass(h);
 
     InitCommonControls();
 
@@ -185,10 +191,13 @@ void BoothWindow::OnDestroy() {
     mirroring_ = true;
     if (list_ != nullptr) SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
     mirroring_ = false;
-    for (auto [h, id] : {std::pair{total_, kTotalButton}, std::pair{print_, kPrintButton},
-                         std::pair{label_, kOtherChild}, std::pair{list_, kOtherChild},
-                         std::pair{frame_, kOtherChild}})
-        if (h != nullptr) RemoveWindowSubclass(h, &ChildProc, id);
+    for (auto& [h, standard] : subclassed_) {
+        if (h != nullptr && IsWindow(h)) {
+            SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(standard));
+        }
+        h = nullptr;
+        standard = nullptr;
+    }
     if (images_ != nullptr) ImageList_Destroy(images_);
     if (label_brush_ != nullptr) DeleteObject(label_brush_);
     if (font_ != nullptr) DeleteObject(font_);
@@ -196,9 +205,13 @@ void BoothWindow::OnDestroy() {
     label_brush_ = nullptr;
     font_ = nullptr;
     total_ = print_ = label_ = list_ = frame_ = nullptr;
+    total_shown_.clear();  // a new window starts from its own button text
+    list_frozen_ = false;
 }
 
 void BoothWindow::OnPaint() {
+    // The list catches up with the events that came since the last paint.
+    ThawList();
     // Brings the list's rows and headers back after the container has drawn over them.
     InvalidateRect(list_, nullptr, TRUE);
     UpdateWindow(list_);
@@ -206,10 +219,27 @@ void BoothWindow::OnPaint() {
     SendMessageA(list_, LVM_SCROLL, static_cast<WPARAM>(-1), -1);
 }
 
-LRESULT CALLBACK BoothWindow::ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                        DWORD_PTR data) {
-    auto* self = reinterpret_cast<BoothWindow*>(data);
-    if (msg == WM_LBUTTONUP && (id == kTotalButton || id == kPrintButton)) {
+void BoothWindow::Subclass(HWND child) {
+    if (child == nullptr) return;
+    for (auto& [h, standard] : subclassed_) {
+        if (h != nullptr) continue;
+        standard = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ChildProc)));
+        h = child;
+        return;
+    }
+}
+
+LRESULT CALLBACK BoothWindow::ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    // The booth is found through the parent: one window setting less per child.
+    auto* self = reinterpret_cast<BoothWindow*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+    WNDPROC standard = nullptr;
+    if (self != nullptr) {
+        for (const auto& [h, proc] : self->subclassed_)
+            if (h == hwnd) standard = proc;
+    }
+    if (standard == nullptr) return DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg == WM_LBUTTONUP && (hwnd == self->total_ || hwnd == self->print_)) {
         // A posted release still reaches a disabled button; only an enabled one acts, and
         // only when the mouse is over it.
         RECT r;
@@ -217,7 +247,7 @@ LRESULT CALLBACK BoothWindow::ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
         const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
         if (IsWindowEnabled(hwnd) && PtInRect(&r, pt)) {
             try {
-                if (id == kTotalButton)
+                if (hwnd == self->total_)
                     self->RemoveEndedCalls();
                 else
                     self->RequestPrint();
@@ -226,7 +256,7 @@ LRESULT CALLBACK BoothWindow::ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
             }
         }
     }
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    return CallWindowProcW(standard, hwnd, msg, wp, lp);
 }
 
 void BoothWindow::Complain(const char* text) const {
@@ -239,64 +269,113 @@ void BoothWindow::SetName(const std::string& name) {
 }
 
 void BoothWindow::ShowRow(std::size_t row) {
+    // Only what differs from the list is written: every write invalidates the row again, and
+    // most events change two or three cells.
     const booth::CallRecord& call = calls_.calls()[row];
     const booth::RowTexts texts = booth::RowTextsOf(call);
+    const int image = booth::RowImageOf(call.state);
     LVITEMA item{};
     item.iItem = static_cast<int>(row);
-    for (int col = 0; col < static_cast<int>(texts.size()); ++col) {
-        item.mask = LVIF_TEXT;
-        item.iSubItem = col;
-        item.pszText = const_cast<char*>(texts[col].c_str());
-        if (col == 0) {
-            item.mask |= LVIF_IMAGE;
-            item.iImage = booth::RowImageOf(call.state);
-        }
+    item.mask = LVIF_IMAGE;
+    const bool image_known = SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    if (!image_known || item.iImage != image) {
+        item.iImage = image;
         SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    char shown[kCompareChars];
+    for (int col = 0; col < static_cast<int>(texts.size()); ++col) {
+        const std::string& text = texts[col];
+        LVITEMA cell{};
+        cell.iSubItem = col;
+        cell.pszText = shown;
+        cell.cchTextMax = kCompareChars;
+        const auto length = static_cast<std::size_t>(
+            SendMessageA(list_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell)));
+        if (length + 1 < kCompareChars && text == std::string_view(shown, length)) continue;
+        cell.mask = LVIF_TEXT;
+        cell.iItem = static_cast<int>(row);
+        cell.pszText = const_cast<char*>(text.c_str());
+        SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
     }
 }
 
 void BoothWindow::Mirror(const booth::Effect& effect) {
     if (effect.no_current_call) Complain("Failed with getting ststatus.");
     if (effect.stop_timer) KillTimer(hwnd_, kDurationTimer);
-    mirroring_ = true;
-    for (std::size_t row : effect.rows) ShowRow(row);
-    if (effect.appended) {
-        const std::size_t row = calls_.size() - 1;
-        LVITEMA item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = static_cast<int>(row);
-        item.pszText = const_cast<char*>("");
-        if (SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) !=
-            static_cast<LRESULT>(row)) {
-            mirroring_ = false;
-            calls_.DropLast();
-            Complain("Problems with inserting.");
-            mirroring_ = true;
-        } else {
-            ShowRow(row);
-        }
-    }
-    mirroring_ = false;
-    if (effect.start_timer) SetTimer(hwnd_, kDurationTimer, 1000, nullptr);
     if (!effect.rows.empty() || effect.appended) {
-        // Only the changed rows; the list repaints them at once.
-        UpdateWindow(list_);
+        // The list does not redraw while events come in: every written cell would ask the
+        // window server to repaint its row, and a new row to rework the scroll bars. The
+        // booth's own paint, which comes once the queue runs dry (or when a hidden booth's page
+        // is shown), lets the list redraw everything at once.
+        if (!list_frozen_) {
+            FreezeList();
+            if (IsWindowVisible(hwnd_)) InvalidateRect(hwnd_, nullptr, FALSE);
+        }
+        mirroring_ = true;
+        for (std::size_t row : effect.rows) ShowRow(row);
+        bool not_inserted = false;
+        if (effect.appended) {
+            const std::size_t row = calls_.size() - 1;
+            // The new row comes with its first cell and picture; the rest follow.
+            const booth::CallRecord& call = calls_.calls()[row];
+            const std::string destination = call.destination.substr(0, booth::kDestinationShown);
+            LVITEMA item{};
+            item.mask = LVIF_TEXT | LVIF_IMAGE;
+            item.iItem = static_cast<int>(row);
+            item.pszText = const_cast<char*>(destination.c_str());
+            item.iImage = booth::RowImageOf(call.state);
+            not_inserted =
+                SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) !=
+                static_cast<LRESULT>(row);
+            if (not_inserted)
+                calls_.DropLast();
+            else
+                ShowRow(row);
+        }
+        mirroring_ = false;
+        if (not_inserted) Complain("Problems with inserting.");
     }
+    if (effect.start_timer) SetTimer(hwnd_, kDurationTimer, 1000, nullptr);
     if (effect.refresh_total) RefreshTotal();
 }
 
+void BoothWindow::FreezeList() {
+    if (list_frozen_ || list_ == nullptr) return;
+    SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+    list_frozen_ = true;
+}
+
+void BoothWindow::ThawList() {
+    if (!list_frozen_) return;
+    list_frozen_ = false;
+    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
+}
+
 booth::Selection BoothWindow::Selected() const {
+    // Visits the selected rows only: mostly there are none while calls come in.
+    booth::Selection selected;
+    if (SendMessageA(list_, LVM_GETSELECTEDCOUNT, 0, 0) <= 0) return selected;
     const auto count = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
-    booth::Selection selected(static_cast<std::size_t>(count > 0 ? count : 0), false);
-    for (int i = 0; i < count; ++i)
-        selected[i] = SendMessageA(list_, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED;
+    selected.assign(static_cast<std::size_t>(count > 0 ? count : 0), false);
+    for (int i = -1;
+         (i = static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, i, LVNI_SELECTED))) >= 0;) {
+        if (i >= count) break;
+        selected[static_cast<std::size_t>(i)] = true;
+    }
     return selected;
 }
 
 void BoothWindow::RefreshTotal() {
     if (hwnd_ == nullptr) return;
-    SetWindowTextA(total_, calls_.TotalText(Selected(), currency_).c_str());
-    EnableWindow(print_, calls_.CanPrint());
+    // A button redraws itself at once on every new text: only a changed total is written.
+    std::string text = calls_.TotalText(Selected(), currency_);
+    if (text != total_shown_) {
+        SetWindowTextA(total_, text.c_str());
+        total_shown_ = std::move(text);
+    }
+    const bool can_print = calls_.CanPrint();
+    if (can_print != (IsWindowEnabled(print_) != FALSE)) EnableWindow(print_, can_print);
 }
 
 void BoothWindow::RemoveEndedCalls() {

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "booth/calls.h"
 
@@ -43,7 +44,8 @@ class BoothWindow {
 
   private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT CALLBACK ChildProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK ChildProc(HWND, UINT, WPARAM, LPARAM);
+    void Subclass(HWND child);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void OnCreate();
     void OnDestroy();
@@ -53,6 +55,8 @@ class BoothWindow {
     void ShowRow(std::size_t row);
     booth::Selection Selected() const;
     void RefreshTotal();
+    void FreezeList();
+    void ThawList();
     void RemoveEndedCalls();
     void RequestPrint();
     void Complain(const char* text) const;
@@ -65,12 +69,15 @@ class BoothWindow {
     HWND label_ = nullptr;
     HWND list_ = nullptr;
     HWND frame_ = nullptr;
+    std::pair<HWND, WNDPROC> subclassed_[5] = {};  // each child with its standard procedure
     HIMAGELIST images_ = nullptr;
     HBRUSH label_brush_ = nullptr;
     HFONT font_ = nullptr;
     booth::CallList calls_;
     std::string currency_ = "$";
-    bool mirroring_ = false;  // rows and model differ for a moment: no total refresh
+    std::string total_shown_;   // the total button's text as last written
+    bool list_frozen_ = false;  // calls came in: the list redraws at the booth's next paint
+    bool mirroring_ = false;    // rows and model differ for a moment: no total refresh
 };
 
 }  // namespace tlx::boothctl

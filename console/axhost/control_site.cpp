@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <new>
+#include <unordered_map>
 #include <utility>
 
 namespace tellarix {
@@ -11,7 +12,6 @@ namespace tellarix {
 namespace {
 
 constexpr wchar_t kWrapperClass[] = L"TellarixControlHost";
-constexpr UINT_PTR kKeysSubclassId = 0x544C58;  // 'TLX'
 
 HINSTANCE ThisModule() {
     HMODULE module = nullptr;
@@ -42,12 +42,47 @@ LONG HimetricToPixels(LONG hm, LONG dpi) {
 }
 
 // The control's own window also claims all keys: the focus sits there, and that is the window
-// the dialog manager asks.
-LRESULT CALLBACK WantAllKeysProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                 DWORD_PTR) {
-    if (msg == WM_GETDLGCODE) return DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
-    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, WantAllKeysProc, id);
-    return DefSubclassProc(hwnd, msg, wp, lp);
+// the dialog manager asks. Plain window-procedure subclassing with the control's procedure kept
+// here: the common controls' kind looks its data up in a window property on every message, a
+// trip to the window server each time under Wine, and a booth's window sees several messages
+// per call event. UI thread only, like every site.
+std::unordered_map<HWND, WNDPROC>& KeyClaimingWindows() {
+    static std::unordered_map<HWND, WNDPROC> windows;
+    return windows;
+}
+
+LRESULT CALLBACK WantAllKeysProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto& windows = KeyClaimingWindows();
+    const auto it = windows.find(hwnd);
+    if (it == windows.end()) return DefWindowProcW(hwnd, msg, wp, lp);
+    const WNDPROC own = it->second;
+    if (msg == WM_GETDLGCODE) return CallWindowProcW(own, hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+        windows.erase(it);
+    }
+    return CallWindowProcW(own, hwnd, msg, wp, lp);
+}
+
+void ClaimAllKeys(HWND hwnd) {
+    auto& windows = KeyClaimingWindows();
+    if (windows.count(hwnd) != 0) return;
+    auto [it, added] = windows.emplace(hwnd, nullptr);  // may throw: nothing changed yet
+    it->second = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WantAllKeysProc)));
+    if (it->second == nullptr) windows.erase(it);
+}
+
+void StopClaimingKeys(HWND hwnd) {
+    auto& windows = KeyClaimingWindows();
+    const auto it = windows.find(hwnd);
+    if (it == windows.end()) return;
+    // Only while nobody subclassed after us; otherwise the chain still passes through here
+    // and the entry stays until the window goes.
+    if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&WantAllKeysProc))
+        return;
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(it->second));
+    windows.erase(it);
 }
 
 }  // namespace
@@ -519,8 +554,7 @@ HRESULT ControlSite::Init(HWND parent, const CLSID& clsid, const RECT& rect, int
         site_->SetInPlace(inPlace_.Get());
         if (FAILED(inPlace_->GetWindow(&controlWindow_))) controlWindow_ = nullptr;
     }
-    if (wantAllKeys_ && controlWindow_)
-        SetWindowSubclass(controlWindow_, WantAllKeysProc, kKeysSubclassId, 0);
+    if (wantAllKeys_ && controlWindow_) ClaimAllKeys(controlWindow_);
     return S_OK;
 }
 
@@ -556,7 +590,7 @@ void ControlSite::TearDown() noexcept {
     sink_.Reset();
 
     if (controlWindow_ && wantAllKeys_ && IsWindow(controlWindow_))
-        RemoveWindowSubclass(controlWindow_, WantAllKeysProc, kKeysSubclassId);
+        StopClaimingKeys(controlWindow_);
     if (inPlace_) inPlace_->InPlaceDeactivate();
     if (site_) site_->SetInPlace(nullptr);
     inPlace_.Reset();
