@@ -19,6 +19,8 @@ constexpr COLORREF kLabelColour = RGB(97, 120, 173);
 
 // Longest cell text compared before it is written again; longer ones are always written.
 constexpr int kCompareChars = 512;
+// The pixel invalidated to have the booth's paint let a frozen list redraw.
+constexpr RECT kWakeUp{0, 0, 1, 1};
 
 bool RegisterWindowClass(WNDPROC WndProc) {
     WNDCLASSEXA wc{};
@@ -93,9 +95,18 @@ LRESULT BoothWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DESTROY:
             OnDestroy();
             return 0;
-        case WM_PAINT:
+        case WM_PAINT: {
+            RECT update{};
+            GetUpdateRect(hwnd_, &update, FALSE);
+            if (EqualRect(&update, &kWakeUp)) {
+                // Only the list's own wake-up: it redraws what changed by itself.
+                ThawList();
+                ValidateRect(hwnd_, nullptr);
+                return 0;
+            }
             OnPaint();
             return DefWindowProcA(hwnd_, msg, wp, lp);
+        }
         case WM_CTLCOLORSTATIC:
             if (reinterpret_cast<HWND>(lp) == label_) {
                 auto dc = reinterpret_cast<HDC>(wp);
@@ -305,11 +316,11 @@ void BoothWindow::Mirror(const booth::Effect& effect) {
     if (!effect.rows.empty() || effect.appended) {
         // The list does not redraw while events come in: every written cell would ask the
         // window server to repaint its row, and a new row to rework the scroll bars. The
-        // booth's own paint, which comes once the queue runs dry (or when a hidden booth's page
-        // is shown), lets the list redraw everything at once.
+        // booth's paint, which comes once the queue runs dry (asked for with one pixel under the
+        // frame's corner) or when a hidden booth's page is shown, lets the list redraw at once.
         if (!list_frozen_) {
             FreezeList();
-            if (IsWindowVisible(hwnd_)) InvalidateRect(hwnd_, nullptr, FALSE);
+            if (IsWindowVisible(hwnd_)) InvalidateRect(hwnd_, &kWakeUp, FALSE);
         }
         mirroring_ = true;
         for (std::size_t row : effect.rows) ShowRow(row);

@@ -1,8 +1,11 @@
 #include "receiver_thread.h"
 
+#include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console/login_flow.h"
 #include "console/session.h"
@@ -15,9 +18,21 @@ namespace {
 
 class SocketLink : public tlx::console::SessionLink {
   public:
+    // The socket is read in large pieces and handed out a record at a time: under Wine every
+    // wait and every read is a trip to the window server, and a flood of call events arrives
+    // hundreds of records at once. The bytes and their order are the same either way.
     tlx::console::ReadResult Read(std::span<std::uint8_t> buffer, int seconds) override {
-        return TheServerSocket().ReceiveSession(buffer.data(), static_cast<int>(buffer.size()),
-                                                seconds);
+        if (next_ == filled_) {
+            const auto r = TheServerSocket().ReceiveSession(
+                pending_.data(), static_cast<int>(pending_.size()), seconds);
+            if (r.kind != tlx::console::ReadResult::Kind::kData) return r;
+            next_ = 0;
+            filled_ = r.bytes;
+        }
+        const std::size_t n = std::min(buffer.size(), filled_ - next_);
+        std::memcpy(buffer.data(), pending_.data() + next_, n);
+        next_ += n;
+        return {tlx::console::ReadResult::Kind::kData, n};
     }
     void SendKeepAlive() override {
         tlx::link::ServerMessage keep_alive;
@@ -26,6 +41,11 @@ class SocketLink : public tlx::console::SessionLink {
         TheServerSocket().SendAll(bytes.data(), static_cast<int>(bytes.size()),
                                   tlx::console::kLoginTimeoutSeconds);
     }
+
+  private:
+    std::vector<std::uint8_t> pending_ = std::vector<std::uint8_t>(64 * 1024);
+    std::size_t next_ = 0;    // first byte not yet handed out
+    std::size_t filled_ = 0;  // bytes read into pending_
 };
 
 class PostingSink : public tlx::console::SessionSink {

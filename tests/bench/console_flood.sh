@@ -4,7 +4,8 @@
 # from the last event sent to the last row shown, and checks every booth's rows against what
 # the simulator says they must be (none lost). Figures only; nothing here is a timed test.
 #   tests/bench/console_flood.sh [EVENTS] [BOOTHS] [--short-messages]
-# Uses build/windows and build/native unless TLX_* variables name other files.
+# Uses build/windows (configured with -DTELLARIX_BENCH=ON for tlx-floodwatch.exe) and
+# build/native unless TLX_* variables name other files.
 set -u
 EVENTS=${1:-20000}
 BOOTHS=${2:-100}
@@ -14,6 +15,7 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 : "${TLX_BOOTH_DLL:=$ROOT/build/windows/boothctl/Tellarix.dll}"
 : "${TLX_UIDRIVER_EXE:=$ROOT/build/windows/tests/e2e/driver/tlx-uidriver.exe}"
 : "${TLX_SIM_EXE:=$ROOT/build/native/sim/callshop-sim}"
+: "${TLX_FLOODWATCH_EXE:=$ROOT/build/windows/tests/bench/console_ui/tlx-floodwatch.exe}"
 export TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE
 source "$ROOT/tests/e2e/console/lib.sh"
 export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$ROOT/build/artifacts/console-bench}
@@ -26,13 +28,28 @@ n = int(sys.argv[1])
 one = list(string.digits + string.ascii_letters)
 two = [a + b for a in string.ascii_lowercase for b in string.ascii_lowercase]
 print(",".join((one + two)[:n]))' "$BOOTHS")
+# The booth of the flood's last event, its final row count and picture, as callshop-sim's flood
+# plan makes them (call n goes to booth n mod BOOTHS; dial, connect, finish); checked against
+# the simulator's own summary afterwards.
+read -r LAST_BOOTH LAST_ROWS LAST_IMAGE < <(python3 -c '
+import sys
+keys, events = sys.argv[1].split(","), int(sys.argv[2])
+last = events - 1
+call = last // 3
+booth = call % len(keys)
+rows = sum(1 for c in range((events + 2) // 3) if c % len(keys) == booth)
+print(keys[booth], rows, (1, 2, 3)[last % 3])' "$KEYS" "$EVENTS")
 start_sim --user demo --password demo --booths "$KEYS" --web-address http://w/ \
-    --flood "$EVENTS" --flood-booths "$BOOTHS" --settle-ms 3000 $EXTRA
+    --flood "$EVENTS" --flood-booths "$BOOTHS" --settle-ms 6000 $EXTRA
 write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' 'PASSWORD=demo'
 start_console
 wait_status "Please enter your Login and Password..." 60
 press_login
 wait_main_window 120
+# Watches that booth from inside the session every 5 ms, from before the flood starts.
+timeout 700 wine "$TLX_FLOODWATCH_EXE" "$LAST_BOOTH" "$LAST_ROWS" "$LAST_IMAGE" 600 \
+    >"$WORK/watch.txt" 2>&1 &
+WATCH_PID=$!
 
 # One driver run reads every booth: its name, then its rows.
 HOSTS=$(ui find --title Tellarix --child-class TellarixControlHost | cut -f1)
@@ -48,20 +65,13 @@ for i in $(seq 600); do grep -q '"event":"flood_done"' "$SIM_LOG" && break; slee
 grep -q '"event":"flood_done"' "$SIM_LOG" || fail "the flood did not finish"
 
 CHECK=$ROOT/tests/bench/console_flood_check.py
-# Events are applied in the order sent: once the booth of the last event shows its final
-# rows, every event has been applied. Watch that one booth (cheap), then read all of them.
-LAST_BOOTH=$(python3 "$CHECK" "$SIM_LOG" - last-booth)
-LAST_HOST=$(ui find --title Tellarix --child-class TellarixControlHost --child-text "$LAST_BOOTH" | cut -f1)
-[ -n "$LAST_HOST" ] || fail "no booth [$LAST_BOOTH]"
-polls=0
-while :; do
-    { echo "$LAST_BOOTH"; ui list --hwnd "$LAST_HOST" --child-class SysListView32; } >"$WORK/last.txt"
-    t_seen=$(date +%s.%N)
-    polls=$((polls + 1))
-    python3 "$CHECK" "$SIM_LOG" "$WORK/last.txt" booth-done "$LAST_BOOTH" && break
-    [ $polls -lt 1200 ] || fail "the last booth never showed its final rows"
-    sleep 0.2
-done
+[ "$(python3 "$CHECK" "$SIM_LOG" - last-booth-final)" == "$LAST_BOOTH $LAST_ROWS $LAST_IMAGE" ] ||
+    fail "the flood's last booth is not the one watched"
+# Events are applied in the order sent: the moment the booth of the last event shows its final
+# rows, every event has been applied. Then every booth is read and checked.
+wait "$WATCH_PID"
+read -r t_seen polls < <(tr -d '\r' <"$WORK/watch.txt")
+[[ "$t_seen" =~ ^[0-9.]+$ ]] || fail "the last booth never showed its final rows ($t_seen)"
 tlx_screenshot flood-done
 read_all
 python3 "$CHECK" "$SIM_LOG" "$WORK/rows.txt" report "$t_seen" "$polls"

@@ -2,6 +2,7 @@
 """Compares the rows read from every booth with the flood summary of callshop-sim.
 
 console_flood_check.py SIMLOG - last-booth              the booth of the flood's last event
+console_flood_check.py SIMLOG - last-booth-final        that booth, its final row count and picture
 console_flood_check.py SIMLOG ROWS booth-done KEY      exit 0 when that booth shows its final rows
 console_flood_check.py SIMLOG ROWS report T_SEEN N     check every booth, print the figures
 ROWS holds, per booth, its name line followed by its list rows
@@ -83,6 +84,11 @@ def main():
         return
     summary = done["summary"] if "summary" in done else done
     expected = summary["expected"]
+    if mode == "last-booth-final":
+        key = last_event_booth(log)
+        e = next(e for e in expected if e["booth"] == key)
+        print(key, e["calls"], STATE_IMAGE[e["last_state"]])
+        return
     booths = read_rows(rows_file)
     if mode == "booth-done":
         key = sys.argv[4]
@@ -97,7 +103,7 @@ def main():
     print(f"events applied per second:   {events / (t_seen - start):.0f} "
           f"(first event sent -> last event's row read back: {t_seen - start:.2f} s)")
     print(f"last sent -> last row shown: {max(t_seen - last_sent, 0):.2f} s "
-          f"(watched {polls} time(s), about 1 s apart at most)")
+          f"(the booth of the last event looked at {polls} time(s), 5 ms apart)")
     print(f"rows checked afterwards:     {rows} in {len(booths)} booths, {len(wrong)} booth(s) "
           f"wrong -> {'none lost' if not wrong else 'EVENTS LOST'}")
     for w in wrong[:10]:
