@@ -1,22 +1,26 @@
 #!/bin/bash
-# Start-up of the console under Wine: the time from pressing "Log In" to the first booth page
-# on the screen, for shops of different sizes, and how it grows. Figures only.
-#   tests/bench/console_startup.sh [BOOTHS...]        (default: 10 100)
-# One booth list carries at most 254 characters, so a login can announce about 110 booths
-# (one- and two-character keys); larger shops are extrapolated from the measured cost per
-# booth and marked as such.
+# Start-up of the console under Wine. Figures only.
+#   tests/bench/console_startup.sh [BOOTHS...]        (default: 10 102)
+# 1. Login -> first booth page on the screen, against callshop-sim, for each size given. One
+#    booth list carries at most 254 characters, so one login can announce at most 102 booths
+#    (one- and two-character keys, with the web address http://w/).
+# 2. The page build alone for 10 and 200 booths (tlx-consolebench.exe: the main window's Start
+#    for a made-up booth list, no server, until the first page has painted), because 200 booths
+#    cannot arrive through one login.
+# Needs the windows tree configured with -DTELLARIX_BENCH=ON (TLX_CONSOLEBENCH_EXE).
 set -u
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 : "${TLX_CONSOLE_EXE:=$ROOT/build/windows/console/Tellarix.exe}"
 : "${TLX_BOOTH_DLL:=$ROOT/build/windows/boothctl/Tellarix.dll}"
 : "${TLX_UIDRIVER_EXE:=$ROOT/build/windows/tests/e2e/driver/tlx-uidriver.exe}"
 : "${TLX_SIM_EXE:=$ROOT/build/native/sim/callshop-sim}"
+: "${TLX_CONSOLEBENCH_EXE:=$ROOT/build/windows/tests/bench/console_ui/tlx-consolebench.exe}"
 export TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE
 source "$ROOT/tests/e2e/console/lib.sh"
 export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$ROOT/build/artifacts/console-bench}
 e2e_setup
 SIZES=("$@")
-[ ${#SIZES[@]} -gt 0 ] || SIZES=(10 100)
+[ ${#SIZES[@]} -gt 0 ] || SIZES=(10 102)
 
 keys() {
     python3 -c '
@@ -53,12 +57,20 @@ for n in "${SIZES[@]}"; do
 done
 first=${SIZES[0]}
 last=${SIZES[${#SIZES[@]} - 1]}
-python3 - "$first" "${SECONDS_FOR[$first]}" "$last" "${SECONDS_FOR[$last]}" <<'PY'
-import sys
-n1, t1, n2, t2 = int(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3]), float(sys.argv[4])
-print(f"ratio {n2}/{n1} booths: {t2 / t1 if t1 > 0 else float('inf'):.2f}")
-if n2 > n1:
-    per = (t2 - t1) / (n2 - n1)
-    print(f"cost per booth: {per * 1000:.1f} ms; 200 booths (extrapolated, the protocol "
-          f"cannot announce them in one login): {t1 + per * (200 - n1):.2f} s")
-PY
+python3 -c "import sys; a, b = float(sys.argv[2]), float(sys.argv[4])
+print(f'ratio login {sys.argv[3]}/{sys.argv[1]} booths: {b / a if a > 0 else float(\"inf\"):.2f}')" \
+    "$first" "${SECONDS_FOR[$first]}" "$last" "${SECONDS_FOR[$last]}"
+
+# The page build alone, in the same Wine session (the console has ended).
+[ -f "$TLX_CONSOLEBENCH_EXE" ] || fail "no $TLX_CONSOLEBENCH_EXE (configure with -DTELLARIX_BENCH=ON)"
+declare -A BUILD_FOR
+for n in 10 200; do
+    line=$(timeout 300 wine "$TLX_CONSOLEBENCH_EXE" 'C:\shop\Tellarix.dll' "$n" 2>&1 | tr -d '\r' |
+        grep '^page build')
+    [ -n "$line" ] || fail "page build of $n booths did not run"
+    echo "$line"
+    BUILD_FOR[$n]=$(sed -n 's/.*first page painted \([0-9.]*\) s.*/\1/p' <<<"$line")
+done
+python3 -c "import sys; a, b = float(sys.argv[1]), float(sys.argv[2])
+print(f'ratio page build 200/10 booths: {b / a if a > 0 else float(\"inf\"):.2f}; '
+      f'200 booths {\"under\" if b < 2 else \"OVER\"} 2 s')" "${BUILD_FOR[10]}" "${BUILD_FOR[200]}"
