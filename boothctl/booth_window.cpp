@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <mutex>
 #include <string_view>
 
 #include "com.h"
@@ -21,6 +22,50 @@ constexpr COLORREF kLabelColour = RGB(97, 120, 173);
 constexpr int kCompareChars = 512;
 // The pixel invalidated to have the booth's paint let a frozen list redraw.
 constexpr RECT kWakeUp{0, 0, 1, 1};
+
+// The label font and the state pictures are the same for every booth: made for the first booth
+// window, shared while any exists, released with the last. Booths may live on several threads.
+class SharedLook {
+  public:
+    static SharedLook& Get() {
+        static SharedLook look;
+        return look;
+    }
+    // Counts a window in; returns the pictures (null when they cannot be loaded).
+    HBITMAP Acquire() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++users_;
+        if (font_ == nullptr) {
+            LOGFONTA lf{};
+            lf.lfHeight = 20;
+            lf.lfWeight = FW_BOLD;
+            lstrcpynA(lf.lfFaceName, "MS Sans Serif", LF_FACESIZE);
+            font_ = CreateFontIndirectA(&lf);
+        }
+        // From this library's own module, whatever its file is called.
+        if (pictures_ == nullptr)
+            pictures_ = LoadBitmapA(ModuleInstance(), MAKEINTRESOURCEA(IDB_CALL_STATES));
+        return pictures_;
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (users_ == 0 || --users_ > 0) return;
+        if (font_ != nullptr) DeleteObject(font_);
+        if (pictures_ != nullptr) DeleteObject(pictures_);
+        font_ = nullptr;
+        pictures_ = nullptr;
+    }
+    HFONT font() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return font_;
+    }
+
+  private:
+    std::mutex mutex_;
+    int users_ = 0;
+    HFONT font_ = nullptr;
+    HBITMAP pictures_ = nullptr;
+};
 
 bool RegisterWindowClass(WNDPROC WndProc) {
     WNDCLASSEXA wc{};
@@ -99,9 +144,10 @@ LRESULT BoothWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             RECT update{};
             GetUpdateRect(hwnd_, &update, FALSE);
             if (EqualRect(&update, &kWakeUp)) {
-                // Only the list's own wake-up: it redraws what changed by itself.
-                ThawList();
+                // Only the list's own wake-up: it redraws what changed by itself. Validated
+                // first: validating this window also validates the children it does not clip.
                 ValidateRect(hwnd_, nullptr);
+                ThawList();
                 return 0;
             }
             OnPaint();
@@ -163,13 +209,12 @@ void BoothWindow::OnCreate() {
 
     images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1);
     // From this library's own module, whatever its file is called.
-    HBITMAP pictures = LoadBitmapA(ModuleInstance(), MAKEINTRESOURCEA(IDB_CALL_STATES));
-    if (pictures == nullptr) {
+    look_ = true;
+    HBITMAP pictures = SharedLook::Get().Acquire();
+    if (pictures == nullptr)
         Complain("Problems with bitmap.");
-    } else {
+    else
         ImageList_Add(images_, pictures, nullptr);
-        DeleteObject(pictures);
-    }
 
     for (int i = 0; i < static_cast<int>(booth::kColumnCount); ++i) {
         LVCOLUMNA col{};
@@ -185,11 +230,7 @@ void BoothWindow::OnCreate() {
     const auto ex = static_cast<DWORD>(SendMessageA(list_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ex | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
 
-    LOGFONTA lf{};
-    lf.lfHeight = 20;
-    lf.lfWeight = FW_BOLD;
-    lstrcpynA(lf.lfFaceName, "MS Sans Serif", LF_FACESIZE);
-    font_ = CreateFontIndirectA(&lf);
+    font_ = SharedLook::Get().font();
     for (HWND h : {label_, total_, print_})
         SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
 
@@ -211,7 +252,8 @@ void BoothWindow::OnDestroy() {
     }
     if (images_ != nullptr) ImageList_Destroy(images_);
     if (label_brush_ != nullptr) DeleteObject(label_brush_);
-    if (font_ != nullptr) DeleteObject(font_);
+    if (look_) SharedLook::Get().Release();
+    look_ = false;
     images_ = nullptr;
     label_brush_ = nullptr;
     font_ = nullptr;

@@ -72,7 +72,8 @@ class BoothWindow {
     std::pair<HWND, WNDPROC> subclassed_[5] = {};  // each child with its standard procedure
     HIMAGELIST images_ = nullptr;
     HBRUSH label_brush_ = nullptr;
-    HFONT font_ = nullptr;
+    HFONT font_ = nullptr;  // shared by every booth; not this window's to delete
+    bool look_ = false;     // this window counts as a user of the shared font and pictures
     booth::CallList calls_;
     std::string currency_ = "$";
     std::string total_shown_;   // the total button's text as last written

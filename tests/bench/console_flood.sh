@@ -72,6 +72,8 @@ CHECK=$ROOT/tests/bench/console_flood_check.py
 wait "$WATCH_PID"
 read -r t_seen polls < <(tr -d '\r' <"$WORK/watch.txt")
 [[ "$t_seen" =~ ^[0-9.]+$ ]] || fail "the last booth never showed its final rows ($t_seen)"
+# The booths in view repaint once the queue has run dry; the picture is taken after that.
+sleep 1
 tlx_screenshot flood-done
 read_all
 python3 "$CHECK" "$SIM_LOG" "$WORK/rows.txt" report "$t_seen" "$polls"
