@@ -3,9 +3,11 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <mutex>
 #include <new>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace tellarix {
 
@@ -401,7 +403,7 @@ LRESULT CALLBACK WrapperProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* site = reinterpret_cast<ControlSite*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (msg) {
         case WM_GETDLGCODE:
-            if (GetPropW(hwnd, L"TellarixWantAllKeys")) return DLGC_WANTALLKEYS;
+            if (site && site->WantsAllKeys()) return DLGC_WANTALLKEYS;
             break;
         case WM_SIZE:
             if (site) {
@@ -418,7 +420,6 @@ LRESULT CALLBACK WrapperProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (site && site->ControlWindow()) return 1;  // the control paints it all
             break;
         case WM_NCDESTROY:
-            RemovePropW(hwnd, L"TellarixWantAllKeys");
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             break;
         default:
@@ -478,6 +479,64 @@ HRESULT DefaultSourceIid(IUnknown* control, IID* iid) {
     return CONNECT_E_NOCONNECTION;
 }
 
+// The class factories of the controls in use. A page of booths creates many controls of one
+// class: the factory is looked up in the registry once and kept while any of them lives.
+class FactoryCache {
+  public:
+    HRESULT Create(const CLSID& clsid, ComPtr<IOleObject>& object) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Entry* entry = Find(clsid);
+        if (entry == nullptr) {
+            ComPtr<IClassFactory> factory;
+            const HRESULT hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr,
+                                                IID_IClassFactory, factory.PutVoid());
+            if (FAILED(hr)) return hr;
+            entries_.push_back({clsid, std::move(factory), 0});
+            entry = &entries_.back();
+        }
+        const HRESULT hr =
+            entry->factory->CreateInstance(nullptr, IID_IOleObject, object.PutVoid());
+        if (SUCCEEDED(hr)) {
+            ++entry->users;
+        } else if (entry->users == 0) {
+            Drop(clsid);
+        }
+        return hr;
+    }
+    void Release(const CLSID& clsid) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Entry* entry = Find(clsid);
+        if (entry != nullptr && --entry->users <= 0) Drop(clsid);
+    }
+
+  private:
+    struct Entry {
+        CLSID clsid;
+        ComPtr<IClassFactory> factory;
+        int users;
+    };
+    Entry* Find(const CLSID& clsid) {
+        for (Entry& e : entries_)
+            if (IsEqualCLSID(e.clsid, clsid)) return &e;
+        return nullptr;
+    }
+    void Drop(const CLSID& clsid) {
+        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+            if (IsEqualCLSID(it->clsid, clsid)) {
+                entries_.erase(it);
+                return;
+            }
+        }
+    }
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+FactoryCache& Factories() {
+    static FactoryCache cache;
+    return cache;
+}
+
 }  // namespace
 
 std::unique_ptr<ControlSite> ControlSite::Create(HWND parent, const CLSID& clsid, const RECT& rect,
@@ -511,13 +570,12 @@ HRESULT ControlSite::Init(HWND parent, const CLSID& clsid, const RECT& rect, int
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module, this);
     if (!wrapper_) return HRESULT_FROM_WIN32(GetLastError());
     wantAllKeys_ = options.wantAllKeys;
-    if (wantAllKeys_) SetPropW(wrapper_, L"TellarixWantAllKeys", reinterpret_cast<HANDLE>(1));
 
     site_ = ComPtr<SiteObject>::Adopt(new SiteObject(wrapper_, options.ambient));
 
-    HRESULT hr =
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.PutVoid());
+    HRESULT hr = Factories().Create(clsid, object_);
     if (FAILED(hr)) return hr;
+    clsid_ = clsid;
 
     DWORD misc = 0;
     object_->GetMiscStatus(DVASPECT_CONTENT, &misc);
@@ -602,6 +660,8 @@ void ControlSite::TearDown() noexcept {
     }
     if (site_) site_->Detach();
     site_.Reset();
+    if (clsid_) Factories().Release(*clsid_);
+    clsid_.reset();
     if (wrapper_ && IsWindow(wrapper_)) {
         SetWindowLongPtrW(wrapper_, GWLP_USERDATA, 0);
         DestroyWindow(wrapper_);

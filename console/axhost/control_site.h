@@ -68,6 +68,8 @@ class ControlSite {
     HWND Window() const noexcept { return wrapper_; }
     // The control's own window (null if it never made one).
     HWND ControlWindow() const noexcept { return controlWindow_; }
+    // Whether the wrapper claims all keys for the control (SiteOptions::wantAllKeys).
+    bool WantsAllKeys() const noexcept { return wantAllKeys_; }
     // Whether an event sink is connected to the control.
     bool EventsConnected() const noexcept { return adviseCookie_ != 0; }
 
@@ -100,6 +102,7 @@ class ControlSite {
     HWND wrapper_ = nullptr;
     HWND controlWindow_ = nullptr;
     bool wantAllKeys_ = false;
+    std::optional<CLSID> clsid_;  // the class whose cached factory made the control
     ComPtr<SiteObject> site_;
     ComPtr<IOleObject> object_;
     ComPtr<IOleInPlaceObject> inPlace_;
