@@ -213,6 +213,20 @@ bool ReadableWithin(SOCKET s, DWORD ms) {
     return false;
 }
 
+TEST_F(ControlSiteTest, ControlsOfOneClassShareItsFactoryWhileAnyLives) {
+    auto first = Host();
+    ASSERT_NE(first, nullptr);
+    registration_.reset();  // the class is gone from this process's registrations
+    auto second = Host();
+    EXPECT_NE(second, nullptr) << "the class was looked up again for the second control";
+    first.reset();
+    second.reset();
+    HRESULT hr = S_OK;
+    EXPECT_EQ(Host({}, CLSID_ProbeControl, &hr), nullptr) << "the factory outlived its controls";
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(LiveProbes(), 0);
+}
+
 TEST_F(ControlSiteTest, WebBrowserAsksForTheAddressItIsGiven) {
     WSADATA wsa;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
