@@ -250,7 +250,12 @@ void BoothWindow::OnDestroy() {
         h = nullptr;
         standard = nullptr;
     }
-    if (images_ != nullptr) ImageList_Destroy(images_);
+    if (images_ != nullptr) {
+        // The list destroys the image list it holds when it goes itself, after us: take it
+        // back first so the pictures are freed once, here.
+        if (list_ != nullptr) SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+        ImageList_Destroy(images_);
+    }
     if (label_brush_ != nullptr) DeleteObject(label_brush_);
     if (look_) SharedLook::Get().Release();
     look_ = false;
