@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, builds every tree and runs every test.
-#   native   core unit tests, simulator tests, benchmarks' smoke runs
+#   native   core unit tests, simulator tests
 #   asan     the same unit tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   fuzz     libFuzzer targets (clang), each run briefly
 #   windows  Tellarix.exe / Tellarix.dll and the Windows-side tests under Wine
+#   then the console benchmarks, which print their figures
 # Every tree is built and tested even when an earlier one fails; the exit code is non-zero
 # when anything failed.
 set -uo pipefail
@@ -57,9 +58,24 @@ for preset in native asan fuzz windows; do
     run_tree "$preset"
 done
 
+# Benchmarks print their figures; they count as failed only when they cannot run or when
+# the flood loses an event, never for their speed.
+if [ "${result[windows]:-}" != "build failed" ] && [ -x build/native/sim/callshop-sim ]; then
+    for b in console_flood console_startup; do
+        echo "=== benchmark $b"
+        if bash "tests/bench/$b.sh" >"build/logs/bench-$b.log" 2>&1; then
+            grep -vE '^\[(wine|e2e)\]' "build/logs/bench-$b.log"
+            result[bench-$b]="ran"; total_pass=$((total_pass + 1))
+        else
+            tail -20 "build/logs/bench-$b.log"
+            result[bench-$b]="failed"; failed_trees+=("bench-$b"); total_fail=$((total_fail + 1))
+        fi
+    done
+fi
+
 echo
 echo "=== summary ($(( $(date +%s) - start )) s)"
-for preset in native asan fuzz windows; do
+for preset in native asan fuzz windows bench-console_flood bench-console_startup; do
     printf '  %-8s %s\n' "$preset" "${result[$preset]:-not run}"
 done
 [ -d build/artifacts ] && echo "  artifacts (screenshots, printed bills): $root/build/artifacts"
