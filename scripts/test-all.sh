@@ -78,6 +78,6 @@ echo "=== summary ($(( $(date +%s) - start )) s)"
 for preset in native asan fuzz windows bench-console_flood bench-console_startup; do
     printf '  %-8s %s\n' "$preset" "${result[$preset]:-not run}"
 done
-[ -d build/artifacts ] && echo "  artifacts (screenshots, printed bills): $root/build/artifacts"
+[ -d build/artifacts ] && echo "  artifacts (screenshots): $root/build/artifacts"
 echo "$total_pass passed, $total_fail failed"
 [ ${#failed_trees[@]} -eq 0 ]
