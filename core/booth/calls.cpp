@@ -1,10 +1,8 @@
 #include "calls.h"
 
-#include <cctype>
-#include <charconv>
-#include <cmath>
 #include <limits>
-#include <system_error>
+
+#include "text/numbers.h"
 
 namespace tlx::booth {
 namespace {
@@ -53,35 +51,7 @@ std::string FormatTimeOfDay(LocalSeconds when) {
 
 std::string FormatCost(double cost) {
     if (cost == 0.0) cost = 0.0;  // no "-0.00" for a free call
-    // Rounds like printf("%.2f"); the largest double needs 309 digits before the point.
-    char buf[400];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, cost, std::chars_format::fixed, 2);
-    if (ec != std::errc()) return "0.00";
-    return std::string(buf, end);
-}
-
-double ReadCost(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) return 0.0;
-    }
-    const char* first = text.data() + i;
-    const char* last = text.data() + text.size();
-    double value = 0.0;
-    auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
-    if (ec == std::errc::invalid_argument) return 0.0;
-    if (ec == std::errc::result_out_of_range) {
-        // Too large reads as infinity, too small as zero, as atof gives them.
-        std::string_view used(first, static_cast<std::size_t>(ptr - first));
-        const auto e = used.find_first_of("eE");
-        const bool tiny = e != std::string_view::npos && e + 1 < used.size() && used[e + 1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-    }
-    return negative ? -value : value;
+    return text::FormatFixed(cost, 2);
 }
 
 RowTexts RowTextsOf(const CallRecord& call) {
@@ -174,7 +144,7 @@ Effect CallList::FinishWithCostText(std::string_view cost) {
         return e;
     }
     if (calls_.back().state == CallState::Connected) return e;
-    return FinishCurrent(0, ReadCost(cost));
+    return FinishCurrent(0, text::AtofC(cost));
 }
 
 Effect CallList::Reject() {

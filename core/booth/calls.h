@@ -46,11 +46,8 @@ using RowTexts = std::array<std::string, kColumnCount>;
 std::string FormatSpan(std::int64_t seconds);
 // "%H:%M:%S" of the time of day of a local time.
 std::string FormatTimeOfDay(LocalSeconds when);
-// "%.2f" with a full stop whatever the process locale says.
+// "%.2f" with a full stop whatever the process locale says; a free call is never "-0.00".
 std::string FormatCost(double cost);
-// Reads a cost text the way C's atof does in the "C" locale: leading blanks, sign, digits with a
-// full stop, exponent; stops at the first character that does not fit; nothing readable is 0.0.
-double ReadCost(std::string_view text);
 
 RowTexts RowTextsOf(const CallRecord& call);
 int RowImageOf(CallState state);  // index into the six state pictures
@@ -74,7 +71,7 @@ class CallList {
     Effect Connect(LocalSeconds now);
     // The booth ends with `duration` seconds, carried as a signed 16-bit value (see .cpp).
     Effect Finish(std::int16_t duration, double cost);
-    // Ends the current call with no duration and the cost read from text.
+    // Ends the current call with no duration and the cost read from text as atof reads it.
     Effect FinishWithCostText(std::string_view cost);
     Effect Reject();
     // One second passed for the answered call.

@@ -3,8 +3,13 @@
 #include <utility>
 
 #include "link/fields.h"
+#include "text/numbers.h"
 
 namespace tlx::link {
+
+using text::AtofC;
+using text::AtoiC;
+using text::TrimBlanks;
 
 BoothListPayload ParseBoothList(std::string text) {
     BoothListPayload out;

@@ -10,10 +10,12 @@
 #include "link/framer.h"
 #include "link/login.h"
 #include "link/message.h"
+#include "text/numbers.h"
 
 namespace {
 
 using namespace tlx::link;
+using namespace tlx::text;
 
 void Check(bool ok) {
     if (!ok) __builtin_trap();
