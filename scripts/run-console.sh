@@ -34,7 +34,7 @@ source "$ROOT/scripts/wine/lib.sh"
 HEADLESS=0
 [ -n "${DISPLAY:-}" ] || HEADLESS=1
 if [ $HEADLESS = 1 ]; then
-    tlx_wine_up
+    TLX_SUITE_LIMIT=$((${RUN_SECONDS:-20} + 300)) tlx_wine_up
 else
     # A prefix of its own under build/, on the user's display.
     _tlx_env
@@ -49,7 +49,8 @@ fi
 SHOP=$WINEPREFIX/drive_c/Tellarix
 mkdir -p "$SHOP"
 cp "$EXE" "$DLL" "$SHOP/"
-timeout 120 wine regsvr32 /s 'C:\Tellarix\Tellarix.dll' || { echo "run-console: registering Tellarix.dll failed"; exit 1; }
+TLX_SESSION_DIR=${TLX_SESSION_DIR:-$ROOT/build/run-console}
+tlx_wine -t 120 regsvr32 /s 'C:\Tellarix\Tellarix.dll' || { echo "run-console: registering Tellarix.dll failed"; exit 1; }
 printf '%s\r\n' '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$PORT" 'USERNAME=demo' \
     'PASSWORD=demo' '[OPERATORS]' 'Anna' 'Ben' 'Carla' '[ALIASES]' '1=Window booth' \
     '[MISC]' 'CURRENCY=$' >"$SHOP/Tellarix.ini"
@@ -57,28 +58,37 @@ printf '%s\r\n' '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$PORT" 'USERNAME=
 SIM_LOG=$ROOT/build/run-console/sim.log
 mkdir -p "$(dirname "$SIM_LOG")"
 "$SIM" --listen "127.0.0.1:$PORT" --http 127.0.0.1:0 --user demo --password demo --booths "$BOOTHS" \
-    --generate --rate "$RATE" --log "$SIM_LOG" &
+    --generate --rate "$RATE" --log "$SIM_LOG" --ready-file "$ROOT/build/run-console/sim.ready" &
 SIM_PID=$!
 stop_all() {
     kill "$SIM_PID" 2>/dev/null || true
     wait "$SIM_PID" 2>/dev/null || true
-    if [ $HEADLESS = 1 ]; then tlx_wine_down; else wineserver -k 2>/dev/null || true; fi
+    if [ $HEADLESS = 1 ]; then
+        tlx_wine_down
+    else
+        _tlx_stop_prefix "$WINEPREFIX"
+    fi
 }
 trap stop_all EXIT
-sleep 1
-kill -0 "$SIM_PID" 2>/dev/null || { echo "run-console: callshop-sim did not start (port $PORT busy?)"; exit 1; }
+for _ in $(seq 100); do
+    [ -s "$ROOT/build/run-console/sim.ready" ] && break
+    kill -0 "$SIM_PID" 2>/dev/null || break
+    sleep 0.1
+done
+[ -s "$ROOT/build/run-console/sim.ready" ] ||
+    { echo "run-console: callshop-sim did not start (port $PORT busy?)"; exit 1; }
 
 if [ $HEADLESS = 0 ]; then
     echo "run-console: console on $DISPLAY; log in as demo/demo (pre-filled). Close it to stop."
-    (cd "$SHOP" && wine 'C:\Tellarix\Tellarix.exe') || true
+    (cd "$SHOP" && wine 'C:\Tellarix\Tellarix.exe' </dev/null >"$ROOT/build/run-console/console.log" 2>&1) || true
     exit 0
 fi
 
 SHOTS=${SHOTS_DIR:-$ROOT/build/run-console/screenshots-$(date +%Y%m%d-%H%M%S)}
 mkdir -p "$SHOTS"
 export TLX_ARTIFACTS=$SHOTS
-(cd "$SHOP" && wine 'C:\Tellarix\Tellarix.exe' >/dev/null 2>&1) &
-ui() { timeout 120 wine "$DRIVER" "$@"; }
+tlx_wine_bg -C "$SHOP" 'C:\Tellarix\Tellarix.exe'
+ui() { tlx_wine "$DRIVER" "$@"; }
 ui wait-text --title Tellarix --id 1006 --contains "Please enter" --timeout 60 >/dev/null
 tlx_screenshot login-window
 ui click --title Tellarix --id 1002 >/dev/null

@@ -53,10 +53,22 @@ run_tree() {
     [ "$fail" -eq 0 ] || failed_trees+=("$preset")
 }
 
+# Every Wine process still running (the harness ends each test's own; this is the last word).
+wine_left() {
+    pgrep -a -f 'wineserver|wine64|\.exe( |$)' | grep -v pgrep || true
+}
+
 start=$(date +%s)
 for preset in native asan fuzz windows; do
     run_tree "$preset"
 done
+left=$(wine_left)
+echo "=== Wine processes left after the windows tests: ${left:-none}"
+if [ -n "$left" ]; then
+    result[wine-left]="processes left"; failed_trees+=("wine-left"); total_fail=$((total_fail + 1))
+else
+    result[wine-left]="none left"
+fi
 
 # Benchmarks print their figures; they count as failed only when they cannot run or when
 # the flood loses an event, never for their speed.
@@ -75,7 +87,7 @@ fi
 
 echo
 echo "=== summary ($(( $(date +%s) - start )) s)"
-for preset in native asan fuzz windows bench-console_flood bench-console_startup; do
+for preset in native asan fuzz windows wine-left bench-console_flood bench-console_startup; do
     printf '  %-8s %s\n' "$preset" "${result[$preset]:-not run}"
 done
 [ -d build/artifacts ] && echo "  artifacts (screenshots): $root/build/artifacts"

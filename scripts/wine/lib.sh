@@ -1,15 +1,25 @@
 # Wine session helpers shared by every Windows-side test. Source this file, then:
-#   tlx_wine_up            private prefix (copy of a booted template) + own Xvfb display
-#   tlx_wine PROG ARGS...  run a Windows program in that session (foreground)
-#   tlx_wine_bg PROG ...   same, in the background (PID in $TLX_LAST_PID)
-#   tlx_screenshot NAME    PNG of the whole virtual screen into $TLX_ARTIFACTS (if set)
-#   tlx_add_printer FILE   register a PostScript printer whose jobs land in FILE (Unix path)
-#   tlx_wine_down          stop everything the session started (also run by the EXIT trap)
-# Every wait is bounded; nothing here touches displays or prefixes it did not create.
+#   tlx_wine_up               private prefix (copy of a booted template) + own Xvfb display
+#   tlx_wine [-t S] PROG ...  run a Windows program in that session, wait for it (default limit
+#                             120 s); its output is printed afterwards, without carriage returns
+#   tlx_wine_bg PROG ...      start one in the background (PID in $TLX_LAST_PID, output in
+#                             $TLX_LAST_LOG); teardown ends it if it is still running
+#   tlx_screenshot NAME       PNG of the whole virtual screen into $TLX_ARTIFACTS (if set)
+#   tlx_add_printer FILE      register a PostScript printer whose jobs land in FILE (Unix path)
+#   tlx_wine_down             stop everything the session started (also the EXIT trap); fails,
+#                             naming them, when processes of the prefix outlived the teardown
+#
+# Wine starts its helper processes (the desktop, services, rpcss, ...) from whichever program of
+# the prefix needs them first, and they inherit that program's descriptors. Were that a pipe
+# (ctest's output, a `| tr` in a script), the helper would hold it open for as long as it lives,
+# and the reader would wait. So no Wine process started here gets a pipe: input from /dev/null,
+# output into a file of the session. Every wait is bounded; nothing here touches displays or
+# prefixes it did not create.
 
 TLX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TLX_CACHE=${TELLARIX_CACHE:-$HOME/.cache/tellarix}
 TLX_TEMPLATE="$TLX_CACHE/wine-template"
+TLX_BG_PIDS=()
 
 tlx_log() { echo "[wine] $*" >&2; }
 
@@ -27,8 +37,8 @@ _tlx_start_xvfb() {
     dir=$(mktemp -d)
     fifo="$dir/displayfd"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" \
-        >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 \
+        8>&- 9>&- &
     TLX_XVFB_PID=$!
     local num=""
     if ! read -r -t 20 num <"$fifo"; then
@@ -41,13 +51,54 @@ _tlx_start_xvfb() {
     export DISPLAY=":$num"
 }
 
+# The processes whose environment names this prefix, but for this shell, its ancestors and
+# the session's display.
+_tlx_prefix_pids() {
+    local prefix=$1 e pid keep=" ${TLX_XVFB_PID:-} " p=$BASHPID
+    while [ -n "$p" ] && [ "$p" -gt 1 ]; do
+        keep+="$p "
+        p=$(awk '{print $4}' "/proc/$p/stat" 2>/dev/null)
+    done
+    for e in /proc/[0-9]*/environ; do
+        pid=${e#/proc/}
+        pid=${pid%/environ}
+        [[ "$keep" == *" $pid "* ]] && continue
+        grep -qzxF "WINEPREFIX=$prefix" "$e" 2>/dev/null && echo "$pid"
+    done
+}
+
+# Ends the Wine processes of a prefix: the ones started in the background first (so none of
+# them brings a new wineserver up behind the kill), then the server and all its clients. Then
+# checks that nothing of the prefix is left; anything that is gets named, killed, and the
+# call fails.
+_tlx_stop_prefix() {
+    local prefix=$1 pid i left
+    for pid in "${TLX_BG_PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null; done
+    for pid in "${TLX_BG_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+    TLX_BG_PIDS=()
+    WINEPREFIX=$prefix timeout 20 wineserver -k </dev/null >/dev/null 2>&1 8>&- 9>&-
+    WINEPREFIX=$prefix timeout 20 wineserver -w </dev/null >/dev/null 2>&1 8>&- 9>&-
+    # A process that was being started while the server went down dies on its own at once;
+    # give it a moment before calling it left behind.
+    for i in $(seq 50); do
+        left=$(_tlx_prefix_pids "$prefix")
+        [ -z "$left" ] && return 0
+        sleep 0.1
+    done
+    for pid in $left; do
+        tlx_log "left behind by the test: pid $pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+        kill -KILL "$pid" 2>/dev/null
+    done
+    return 1
+}
+
 # The template is booted once and cached; suites get cheap copies of it.
 _tlx_make_template() {
     mkdir -p "$TLX_CACHE"
-    local stamp want
+    local stamp want rc=0
     want="$(wine --version 2>/dev/null) v2"
     exec 8>"$TLX_CACHE/wine-template.lock"
-    flock -w 300 8 || { tlx_log "template lock timed out"; return 1; }
+    flock -w 300 8 || { tlx_log "template lock timed out"; exec 8>&-; return 1; }
     stamp=$(cat "$TLX_TEMPLATE/.tellarix-stamp" 2>/dev/null || true)
     if [ "$stamp" != "$want" ]; then
         tlx_log "booting a template prefix (once)"
@@ -56,17 +107,26 @@ _tlx_make_template() {
             export WINEPREFIX="$TLX_TEMPLATE.new"
             _tlx_env
             _tlx_start_xvfb || exit 1
-            trap 'wineserver -k 2>/dev/null; kill $TLX_XVFB_PID 2>/dev/null' EXIT
-            timeout 180 wineboot -i >/dev/null 2>&1 || exit 1
+            trap 'kill $TLX_XVFB_PID 2>/dev/null' EXIT
+            w() { timeout "$1" "${@:2}" </dev/null >/dev/null 2>&1 8>&- 9>&-; }
+            w 180 wineboot -i || exit 1
             # A virtual desktop: without it closing a top-level window costs ~2 s.
-            timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-            timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
-            timeout 60 wineserver -w
-        ) || { flock -u 8; tlx_log "template boot failed"; return 1; }
-        echo "$want" >"$TLX_TEMPLATE.new/.tellarix-stamp"
-        mv "$TLX_TEMPLATE.new" "$TLX_TEMPLATE"
+            w 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+            w 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f
+            w 60 wineserver -w
+        ) || rc=1
+        _tlx_stop_prefix "$TLX_TEMPLATE.new" || rc=1
+        if [ $rc -eq 0 ]; then
+            echo "$want" >"$TLX_TEMPLATE.new/.tellarix-stamp"
+            mv "$TLX_TEMPLATE.new" "$TLX_TEMPLATE"
+        else
+            tlx_log "template boot failed"
+            rm -rf "$TLX_TEMPLATE.new"
+        fi
     fi
     flock -u 8
+    exec 8>&-
+    return $rc
 }
 
 tlx_wine_up() {
@@ -76,16 +136,43 @@ tlx_wine_up() {
     export WINEPREFIX="$TLX_SESSION_DIR/prefix"
     cp -a "$TLX_TEMPLATE" "$WINEPREFIX"
     _tlx_start_xvfb || return 1
-    trap tlx_wine_down EXIT
-    trap 'exit 130' INT TERM
+    trap 'tlx_wine_down || exit 1' EXIT
+    trap 'tlx_log "stopped by a signal or the suite time limit"; exit 130' INT TERM
+    # ctest kills a test that overruns its limit outright, and nothing would stop its Wine
+    # processes then; so the suite ends itself first, through the EXIT trap. The watchdog
+    # holds no descriptor of the test.
+    local limit=${TLX_SUITE_LIMIT:-270} me=$$
+    if [ "$limit" -gt 0 ]; then
+        (sleep "$limit" && kill -TERM "$me" && pkill -TERM -P "$me") \
+            </dev/null >/dev/null 2>&1 8>&- 9>&- &
+        TLX_WATCHDOG_PID=$!
+        disown "$TLX_WATCHDOG_PID"
+    fi
     tlx_log "prefix $WINEPREFIX on display $DISPLAY"
 }
 
-tlx_wine() { wine "$@"; }
+# tlx_wine [-t SECONDS] PROG ARGS...: the program's status (124 when the limit ended it).
+tlx_wine() {
+    local limit=120
+    if [ "${1:-}" = -t ]; then limit=$2; shift 2; fi
+    local out rc
+    out=$(mktemp "$TLX_SESSION_DIR/out.XXXXXX")
+    timeout --kill-after=10 "$limit" wine "$@" </dev/null >"$out" 2>&1 8>&- 9>&-
+    rc=$?
+    tr -d '\r' <"$out"
+    rm -f "$out"
+    [ $rc -eq 124 ] && tlx_log "time limit of $limit s reached: $1"
+    return $rc
+}
 
+# tlx_wine_bg [-C DIR] PROG ARGS...: DIR is the program's working folder.
 tlx_wine_bg() {
-    wine "$@" &
+    local dir=.
+    if [ "${1:-}" = -C ]; then dir=$2; shift 2; fi
+    TLX_LAST_LOG=$(mktemp "$TLX_SESSION_DIR/bg.XXXXXX")
+    (cd "$dir" && exec wine "$@" </dev/null >"$TLX_LAST_LOG" 2>&1 8>&- 9>&-) &
     TLX_LAST_PID=$!
+    TLX_BG_PIDS+=("$TLX_LAST_PID")
 }
 
 # Windows path of a Unix path (Wine maps / to Z:).
@@ -104,14 +191,20 @@ tlx_add_printer() {
     local file=$1 tool=${TLX_ADDPRINTER_EXE:-$TLX_ROOT/build/windows/tests/win/tools/tlx-addprinter.exe}
     [ -f "$tool" ] || { tlx_log "printer tool missing: $tool"; return 1; }
     mkdir -p "$(dirname "$file")"
-    timeout 60 wine "$tool" "$(realpath -m "$file")" || { tlx_log "printer registration failed"; return 1; }
+    tlx_wine -t 60 "$tool" "$(realpath -m "$file")" >&2 || { tlx_log "printer registration failed"; return 1; }
 }
 
 tlx_wine_down() {
     trap - EXIT
+    trap '' INT TERM  # the teardown runs to its end
+    local rc=0
+    if [ -n "${TLX_WATCHDOG_PID:-}" ]; then
+        # Both at once: the watchdog cannot act on its sleep ending.
+        kill -KILL "$TLX_WATCHDOG_PID" $(pgrep -P "$TLX_WATCHDOG_PID") 2>/dev/null
+        TLX_WATCHDOG_PID=""
+    fi
     if [ -n "${WINEPREFIX:-}" ] && [ -n "${TLX_SESSION_DIR:-}" ]; then
-        timeout 20 wineserver -k 2>/dev/null || true
-        timeout 20 wineserver -w 2>/dev/null || true
+        _tlx_stop_prefix "$WINEPREFIX" || rc=1
     fi
     if [ -n "${TLX_XVFB_PID:-}" ]; then
         kill "$TLX_XVFB_PID" 2>/dev/null || true
@@ -126,8 +219,11 @@ tlx_wine_down() {
             convert "$b" "${b%.bmp}.png" 2>/dev/null && rm -f "$b"
         done
     fi
+    # The prefix goes only once nothing of it runs any more.
     if [ -n "${TLX_SESSION_DIR:-}" ] && [ -z "${TLX_KEEP_PREFIX:-}" ]; then
         rm -rf "$TLX_SESSION_DIR"
     fi
     TLX_SESSION_DIR=""
+    [ $rc -eq 0 ] || tlx_log "FAIL: Wine processes outlived the test (named above)"
+    return $rc
 }

@@ -17,6 +17,7 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 : "${TLX_SIM_EXE:=$ROOT/build/native/sim/callshop-sim}"
 : "${TLX_FLOODWATCH_EXE:=$ROOT/build/windows/tests/bench/console_ui/tlx-floodwatch.exe}"
 export TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE
+export TLX_SUITE_LIMIT=${TLX_SUITE_LIMIT:-900}
 source "$ROOT/tests/e2e/console/lib.sh"
 export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$ROOT/build/artifacts/console-bench}
 e2e_setup
@@ -47,9 +48,9 @@ wait_status "Please enter your Login and Password..." 60
 press_login
 wait_main_window 120
 # Watches that booth from inside the session every 5 ms, from before the flood starts.
-timeout 700 wine "$TLX_FLOODWATCH_EXE" "$LAST_BOOTH" "$LAST_ROWS" "$LAST_IMAGE" 600 \
-    >"$WORK/watch.txt" 2>&1 &
-WATCH_PID=$!
+tlx_wine_bg "$TLX_FLOODWATCH_EXE" "$LAST_BOOTH" "$LAST_ROWS" "$LAST_IMAGE" 600
+WATCH_PID=$TLX_LAST_PID
+WATCH_LOG=$TLX_LAST_LOG
 
 # One driver run reads every booth: its name, then its rows.
 HOSTS=$(ui find --title Tellarix --child-class TellarixControlHost | cut -f1)
@@ -70,7 +71,7 @@ CHECK=$ROOT/tests/bench/console_flood_check.py
 # Events are applied in the order sent: the moment the booth of the last event shows its final
 # rows, every event has been applied. Then every booth is read and checked.
 wait "$WATCH_PID"
-read -r t_seen polls < <(tr -d '\r' <"$WORK/watch.txt")
+read -r t_seen polls < <(tr -d '\r' <"$WATCH_LOG")
 [[ "$t_seen" =~ ^[0-9.]+$ ]] || fail "the last booth never showed its final rows ($t_seen)"
 # The booths in view repaint once the queue has run dry; the picture is taken after that.
 sleep 1

@@ -16,6 +16,7 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 : "${TLX_SIM_EXE:=$ROOT/build/native/sim/callshop-sim}"
 : "${TLX_CONSOLEBENCH_EXE:=$ROOT/build/windows/tests/bench/console_ui/tlx-consolebench.exe}"
 export TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE
+export TLX_SUITE_LIMIT=${TLX_SUITE_LIMIT:-900}
 source "$ROOT/tests/e2e/console/lib.sh"
 export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$ROOT/build/artifacts/console-bench}
 e2e_setup
@@ -65,8 +66,7 @@ print(f'ratio login {sys.argv[3]}/{sys.argv[1]} booths: {b / a if a > 0 else flo
 [ -f "$TLX_CONSOLEBENCH_EXE" ] || fail "no $TLX_CONSOLEBENCH_EXE (configure with -DTELLARIX_BENCH=ON)"
 declare -A BUILD_FOR
 for n in 10 200; do
-    line=$(timeout 300 wine "$TLX_CONSOLEBENCH_EXE" 'C:\shop\Tellarix.dll' "$n" 2>&1 | tr -d '\r' |
-        grep '^page build')
+    line=$(tlx_wine -t 300 "$TLX_CONSOLEBENCH_EXE" 'C:\shop\Tellarix.dll' "$n" | grep '^page build')
     [ -n "$line" ] || fail "page build of $n booths did not run"
     echo "$line"
     BUILD_FOR[$n]=$(sed -n 's/.*first page painted \([0-9.]*\) s.*/\1/p' <<<"$line")

@@ -30,9 +30,9 @@ e2e_setup() {
     mkdir -p "$SHOP"
     cp "$TLX_CONSOLE_EXE" "$SHOP/Tellarix.exe"
     cp "$TLX_BOOTH_DLL" "$SHOP/Tellarix.dll"
-    timeout 60 wine regsvr32 /s 'C:\shop\Tellarix.dll' || fail "booth control did not register"
+    tlx_wine -t 60 regsvr32 /s 'C:\shop\Tellarix.dll' || fail "booth control did not register"
     SIM_PIDS=()
-    trap e2e_teardown EXIT
+    trap 'e2e_teardown || exit 1' EXIT
 }
 
 e2e_teardown() {
@@ -77,11 +77,38 @@ stop_sim() {
 ctl() { echo "$*" >"$SIM_CTL"; }
 
 start_console() {
-    wine 'C:\shop\Tellarix.exe' >/dev/null 2>&1 &
-    CONSOLE_PID=$!
+    tlx_wine_bg 'C:\shop\Tellarix.exe'
+    CONSOLE_PID=$TLX_LAST_PID
 }
 
-ui() { timeout 120 wine "$TLX_UIDRIVER_EXE" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+ui() { tlx_wine "$TLX_UIDRIVER_EXE" "$@"; }
+
+# Polls until `command...` prints `expected` (deadline in seconds, default 20); fails with the
+# last output otherwise.
+wait_output() {  # expected what timeout command...
+    local expected=$1 what=$2 limit=$3 got="" deadline
+    shift 3
+    deadline=$((SECONDS + limit))
+    while :; do
+        got=$("$@" 2>/dev/null)
+        [ "$got" == "$expected" ] && { e2e_log "ok: $what"; return 0; }
+        [ $SECONDS -lt $deadline ] || fail "$what: expected [$expected], got [$got]"
+        sleep 0.2
+    done
+}
+# The same with a shell pattern instead of an exact text.
+wait_match() {  # pattern what timeout command...
+    local pattern=$1 what=$2 limit=$3 got="" deadline
+    shift 3
+    deadline=$((SECONDS + limit))
+    while :; do
+        got=$("$@" 2>/dev/null)
+        # shellcheck disable=SC2053
+        [[ "$got" == $pattern ]] && { e2e_log "ok: $what"; return 0; }
+        [ $SECONDS -lt $deadline ] || fail "$what: got [$got]"
+        sleep 0.2
+    done
+}
 
 # The login window is the visible "Tellarix" window holding the status line 1006.
 login_status() { ui text --title Tellarix --id 1006 --timeout "${1:-20}"; }
