@@ -68,7 +68,7 @@ case_login_failures() {
     for b in 1 2 5 7 11 14 16; do ctl "dial $b;00441234567$b;International;1.20"; done
     for b in 2 7 14; do ctl "connect $b"; done
     ctl 'finish 7;95;1.9'
-    sleep 3
+    wait_match $'3\t004412345677\t00:01:35\t1.90\t'* "finished call on a booth of the second page" 20 booth_rows 7
     tlx_screenshot booth-page-full
     # 20 booths, 16 to a page: booth 7 (key order 1,10..19,2,20,3..9) is on the second page.
     visible() { ui info --hwnd "$(booth_hwnd "$1")" | sed -n 's/^visible=//p'; }
@@ -103,7 +103,9 @@ case_session() {
     ctl 'dial cab;0999;Wrong case;1.00'
     ctl 'dial 77;0999;Unknown;1.00'
     ctl 'dial 9;0800123;Free;0.00'
-    sleep 3
+    # Events are applied in the order sent: once the last one shows, all have been handled.
+    wait_output $'1\t0800123\tConnecting\t0.00\t---\t---\tFree\t0.00' "last dial shown" 20 \
+        booth_rows 9
     expect_eq $'1\t0049301234\tConnecting\t0.00\t---\t---\tGermany fixed\t0.12' \
         "$(booth_rows 1)" "dialled call shows as connecting"
     expect_eq $'1\t0611\tConnecting\t0.00\t---\t---\tLocal\t0.10' "$(booth_rows 01)" \
@@ -112,17 +114,11 @@ case_session() {
     tlx_screenshot booth-page
     ctl 'connect 1'
     ctl 'reject 9'
-    sleep 3
-    local row
-    row=$(booth_rows 1)
-    [[ "$row" == 2$'\t'0049301234$'\t'00:00:0* ]] || fail "connected call counts: [$row]"
-    e2e_log "ok: connected call counts its duration"
-    expect_eq $'4\t0800123\t00:00:00\t0.00\t---\t---\tFree\t0.00' "$(booth_rows 9)" "rejected call"
+    wait_output $'4\t0800123\t00:00:00\t0.00\t---\t---\tFree\t0.00' "rejected call" 20 booth_rows 9
+    wait_match $'2\t0049301234\t00:00:0[1-9]*' "connected call counts its duration" 20 booth_rows 1
     ctl 'finish 1;75;1.5'
-    sleep 2
-    row=$(booth_rows 1)
-    [[ "$row" == 3$'\t'0049301234$'\t'00:01:15$'\t'1.50$'\t'* ]] || fail "finished call: [$row]"
-    e2e_log "ok: finished call shows duration and cost"
+    wait_match $'3\t0049301234\t00:01:15\t1.50\t*' "finished call shows duration and cost" 20 \
+        booth_rows 1
     local total=0 name
     for name in 01 1 10 "Window seat" 3 9 Cab; do
         total=$((total + $(booth_rows "$name" | grep -c .)))
@@ -165,7 +161,8 @@ PY
     received=$(grep -c '"dir":"in"' "$SIM_LOG")
     ui close --title Tellarix >/dev/null
     ui wait-gone --exe Tellarix.exe --timeout 30 >/dev/null || fail "console still runs after closing"
-    sleep 1
+    # The simulator logs the connection's end after everything that came before it.
+    wait_match '*"event":"close"*' "the simulator saw the connection end" 20 cat "$SIM_LOG"
     expect_eq "$received" "$(grep -c '"dir":"in"' "$SIM_LOG")" "nothing sent while closing"
 }
 
@@ -179,21 +176,19 @@ case_short_messages() {
     wait_status "Please enter your Login and Password..." 60
     press_login
     wait_main_window
-    sleep 3
     local b burst=""
     for b in 1 2 3 4 5; do
         burst+="dial $b;0$b$b$b;Route $b;0.$b"$'\n'"connect $b"$'\n'"finish $b;${b}0;$b.25"$'\n'
     done
     burst+=$'dial 6;066;Route 6;0.6\nreject 6\n'
     printf '%s' "$burst" >"$SIM_CTL"
-    sleep 3
+    wait_output $'4\t066\t00:00:00\t0.00\t---\t---\tRoute 6\t0.6' "rejected in a burst" 20 booth_rows 6
     for b in 1 2 3 4 5; do
         local row
         row=$(booth_rows "$b")
         [[ "$row" == 3$'\t'0$b$b$b$'\t'00:00:${b}0$'\t'$b.25$'\t'*$'\t'"Route $b"$'\t'0.$b ]] ||
             fail "booth $b after the burst: [$row]"
     done
-    expect_eq $'4\t066\t00:00:00\t0.00\t---\t---\tRoute 6\t0.6' "$(booth_rows 6)" "rejected in a burst"
     e2e_log "ok: every short message of the burst reached its booth"
 }
 
@@ -224,8 +219,8 @@ case_lost_connection() {
     fi
     e2e_log "ok: booths of the old session are gone"
     ctl 'dial Y;123;Local;0.10'
-    sleep 2
-    expect_eq $'1\t123\tConnecting\t0.00\t---\t---\tLocal\t0.10' "$(booth_rows Y)" "events reach the new booths"
+    wait_output $'1\t123\tConnecting\t0.00\t---\t---\tLocal\t0.10' "events reach the new booths" 20 \
+        booth_rows Y
 }
 
 case "$CASE" in
