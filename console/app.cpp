@@ -4,9 +4,10 @@
 #include <winsock2.h>
 
 #include "console/geometry.h"
-#include "console/login_flow.h"
 #include "console/settings_path.h"
+#include "console/texts.h"
 #include "resource.h"
+#include "win32/module.h"
 
 namespace tellarix {
 
@@ -18,6 +19,10 @@ ConsoleApp& App() {
     return the_app;
 }
 
+ConsoleApp::ConsoleApp() : login(settings, booths, main_window), main_window(booths, settings) {
+    main_window.OnSessionLost([this] { ShowLogin(); });
+}
+
 ConsoleApp::~ConsoleApp() {
     booths.ClearBooths();
     if (sockets_ready_) WSACleanup();
@@ -27,8 +32,8 @@ bool ConsoleApp::InitInstance() {
     WSADATA data{};
     if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
         char text[256] = {};
-        LoadStringA(Instance(), IDS_SOCKETS_FAILED, text, sizeof text);
-        MessageBoxA(nullptr, text, "Tellarix", MB_OK);
+        LoadStringA(tlx::win32::ThisModule(), IDS_SOCKETS_FAILED, text, sizeof text);
+        MessageBoxA(nullptr, text, std::string(tlx::console::texts::kAppCaption).c_str(), MB_OK);
         return false;
     }
     sockets_ready_ = true;
@@ -58,7 +63,7 @@ void ConsoleApp::ShowLogin() {
         {desktop.left, desktop.top, desktop.right, desktop.bottom}, taskbar));
 
     if (!login.exists()) login.Create();
-    login.SetStatus(tlx::console::kStatusPrompt);
+    login.SetStatus(tlx::console::texts::kStatusPrompt);
     ShowWindow(login.hwnd(), SW_SHOWNORMAL);
     SetForegroundWindow(login.hwnd());
 }
@@ -82,21 +87,3 @@ int ConsoleApp::ExitInstance() {
 }
 
 }  // namespace tellarix
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    auto& app = tellarix::App();
-    try {
-        if (!app.InitInstance()) {
-            app.ExitInstance();
-            return 1;
-        }
-        const int code = app.Run();
-        app.ExitInstance();
-        return code;
-    } catch (...) {
-        // Nothing a handler let through may take the program down silently.
-        MessageBoxA(nullptr, "The console met an unexpected problem and has to close.", "Tellarix",
-                    MB_OK | MB_ICONERROR);
-        return 1;
-    }
-}

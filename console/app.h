@@ -2,7 +2,7 @@
 #pragma once
 
 #include "booth_registry.h"
-#include "login_dialog.h"
+#include "connection/login_dialog.h"
 #include "main_window.h"
 #include "settings_store.h"
 
@@ -10,7 +10,7 @@ namespace tellarix {
 
 class ConsoleApp {
   public:
-    ConsoleApp() = default;
+    ConsoleApp();
     ~ConsoleApp();
     ConsoleApp(const ConsoleApp&) = delete;
     ConsoleApp& operator=(const ConsoleApp&) = delete;
@@ -23,7 +23,8 @@ class ConsoleApp {
     void ShowLogin();
     int Run();
 
-    // Constructed in this order; destroyed in the reverse one.
+    // Constructed in this order; destroyed in the reverse one. The windows only keep
+    // references to the later members until they are used after start-up.
     LoginDialog login;
     MainWindow main_window;
     SettingsStore settings;

@@ -1,6 +1,6 @@
 #include "booth_registry.h"
 
-#include "text.h"
+#include "win32/text.h"
 
 namespace tellarix {
 
@@ -37,16 +37,16 @@ void CCabineX::Show(bool shown) {
 HRESULT CCabineX::ApplyDisplayName(std::string name) {
     display_name_ = std::move(name);
     if (!cabine_) return E_POINTER;
-    Bstr text(display_name_, /*null_when_empty=*/true);
-    const HRESULT hr = cabine_->SetCabineName(text.address());
+    auto text = tlx::win32::Bstr::FromAnsi(display_name_, /*null_when_empty=*/true);
+    const HRESULT hr = cabine_->SetCabineName(text.Address());
     SetWindowTextA(window(), display_name_.c_str());
     return hr;
 }
 
 HRESULT CCabineX::ApplyCurrency(const std::string& currency) {
     if (!cabine_) return E_POINTER;
-    Bstr text(currency);
-    return cabine_->SetCurrency(text.address());
+    auto text = tlx::win32::Bstr::FromAnsi(currency);
+    return cabine_->SetCurrency(text.Address());
 }
 
 CCabineX& BoothRegistry::AddBooth(const std::string& key, const std::string& alias) {
@@ -60,42 +60,34 @@ void BoothRegistry::ClearBooths() {
     booths_.clear();
 }
 
-CCabineX* BoothRegistry::Find(const std::string& key) const {
+ICabine* BoothRegistry::ControlOf(const std::string& key) const {
     const auto it = booths_.find(key);
-    return it == booths_.end() ? nullptr : it->second.get();
+    return it == booths_.end() ? nullptr : it->second->cabine();
 }
-
-namespace {
-
-ICabine* ControlOf(const BoothRegistry& registry, const std::string& key) {
-    const CCabineX* booth = registry.Find(key);
-    return booth ? booth->cabine() : nullptr;
-}
-
-}  // namespace
 
 bool BoothRegistry::DialCall(const std::string& key, const std::string& destination,
                              const std::string& description, const std::string& rate) {
-    ICabine* cabine = ControlOf(*this, key);
+    ICabine* cabine = ControlOf(key);
     if (!cabine) return false;
-    Bstr d(destination), s(description), r(rate);
-    return SUCCEEDED(cabine->CallDial(d.address(), s.address(), r.address()));
+    using tlx::win32::Bstr;
+    auto d = Bstr::FromAnsi(destination), s = Bstr::FromAnsi(description), r = Bstr::FromAnsi(rate);
+    return SUCCEEDED(cabine->CallDial(d.Address(), s.Address(), r.Address()));
 }
 
 bool BoothRegistry::ConnectCall(const std::string& key) {
-    ICabine* cabine = ControlOf(*this, key);
+    ICabine* cabine = ControlOf(key);
     return cabine && SUCCEEDED(cabine->CallConnected());
 }
 
 bool BoothRegistry::FinishCall(const std::string& key, std::int32_t duration, double cost) {
-    ICabine* cabine = ControlOf(*this, key);
+    ICabine* cabine = ControlOf(key);
     if (!cabine) return false;
     short seconds = tlx::console::DurationForBooth(duration);
     return SUCCEEDED(cabine->CallFinished(&seconds, &cost));
 }
 
 bool BoothRegistry::RejectCall(const std::string& key) {
-    ICabine* cabine = ControlOf(*this, key);
+    ICabine* cabine = ControlOf(key);
     return cabine && SUCCEEDED(cabine->CallRejected());
 }
 

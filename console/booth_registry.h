@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "axhost/com_ptr.h"
 #include "axhost/control_site.h"
 #include "cabine_iface.h"
 #include "console/booths.h"
+#include "win32/com_ptr.h"
 
 namespace tellarix {
 
@@ -41,7 +41,7 @@ class CCabineX {
     std::string key_;
     std::string display_name_;
     std::unique_ptr<ControlSite> site_;
-    ComPtr<ICabine> cabine_;
+    tlx::win32::ComPtr<ICabine> cabine_;
 };
 
 class BoothRegistry {
@@ -53,7 +53,6 @@ class BoothRegistry {
     void ClearBooths();
     int booth_count() const { return static_cast<int>(booths_.size()); }
     const Map& booths() const { return booths_; }
-    CCabineX* Find(const std::string& key) const;
 
     // The booth operations. A key that is not registered does nothing; a booth whose
     // control is missing or refuses the call skips the event (false) and the console goes on.
@@ -65,6 +64,8 @@ class BoothRegistry {
     bool Apply(const tlx::console::BoothCall& call);
 
   private:
+    ICabine* ControlOf(const std::string& key) const;
+
     Map booths_;
 };
 

@@ -2,28 +2,31 @@
 
 #include <commctrl.h>
 
-#include "app.h"
-#include "axhost/control_site.h"
+#include "connection/server_socket.h"
 #include "messages.h"
 #include "resource.h"
-#include "server_socket.h"
-#include "text.h"
+#include "win32/module.h"
 
 namespace tellarix {
 
-using tlx::console::kBoothCellHeight;
-using tlx::console::kBoothCellWidth;
+namespace console = tlx::console;
+
+// ---- PageTabs ----
 
 namespace {
 
-void AppendTab(HWND tab, const std::string& title) {
-    TCITEMA item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = const_cast<char*>(title.c_str());
-    TabCtrl_InsertItem(tab, TabCtrl_GetItemCount(tab), &item);
+LRESULT CALLBACK ClaimKeys(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                           DWORD_PTR) {
+    // Keys typed on the tabs go to them, not to the dialog's keyboard navigation.
+    if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS;
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &ClaimKeys, id);
+    return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
-void PlaceHidden(Dialog& page, HWND parent, int template_id, int x, int y, int w, int h) {
+// A page window made from its template once, placed at (x, y) hidden; a negative width keeps
+// the template's size.
+void PlaceHidden(tlx::win32::Dialog& page, HWND parent, int template_id, int x, int y, int w,
+                 int h) {
     if (!page.exists() && !page.Create(template_id, parent)) return;
     const UINT flags = SWP_NOZORDER | SWP_HIDEWINDOW | (w < 0 ? SWP_NOSIZE : 0);
     SetWindowPos(page.hwnd(), nullptr, x, y, w < 0 ? 0 : w, h < 0 ? 0 : h, flags);
@@ -31,164 +34,130 @@ void PlaceHidden(Dialog& page, HWND parent, int template_id, int x, int y, int w
 
 }  // namespace
 
-// ---- PageTabs ----
-
-void PageTabs::Attach(HWND tab, MainWindow* owner) {
-    tab_ = tab;
-    owner_ = owner;
-    SetWindowSubclass(tab_, &PageTabs::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
-}
-
-LRESULT CALLBACK PageTabs::SubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                                        DWORD_PTR) {
-    // Keys typed on the tabs go to them, not to the dialog's keyboard navigation.
-    if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS;
-    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &PageTabs::SubclassProc, 1);
-    return DefSubclassProc(hwnd, msg, wparam, lparam);
+void PageTabs::Attach(HWND tab, HWND main_window) {
+    tab_ = tlx::win32::TabControl(tab);
+    main_ = main_window;
+    SetWindowSubclass(tab, &ClaimKeys, 1, 0);
 }
 
 bool PageTabs::BuildPages() {
-    selected_ = TabCtrl_GetCurSel(tab_);
+    int selected = tab_.Selected();
     if (!built_) {
         if (!BuildOnce()) return false;
         // The first booth page is shown at once rather than an empty tab control.
-        if (selected_ < 0) {
-            TabCtrl_SetCurSel(tab_, 0);
-            selected_ = 0;
+        if (selected < 0) {
+            tab_.Select(0);
+            selected = 0;
         }
     }
-    ShowSelectedPage(selected_);
+    ShowSelectedPage(selected);
     return true;
 }
 
 bool PageTabs::BuildOnce() {
-    AppendTab(tab_, "Booths #1");
-    RECT display{};
-    GetClientRect(tab_, &display);
-    TabCtrl_AdjustRect(tab_, FALSE, &display);
-    RECT tab_window{};
-    GetWindowRect(tab_, &tab_window);
-    MapWindowPoints(nullptr, owner_->hwnd(), reinterpret_cast<POINT*>(&tab_window), 2);
+    const auto titles0 = console::TabTitles(1);
+    tab_.Append(titles0.front());
+    const RECT display = tab_.DisplayArea();
+    const RECT tab_window = tab_.RectIn(main_);
 
-    grid_ = tlx::console::PageGrid::ForDisplay(display.right - display.left,
-                                               display.bottom - display.top);
-    auto& app = App();
-    const int pages = grid_.PageCount(app.booths.booth_count());
-    const auto titles = tlx::console::TabTitles(pages);
-    for (int page = 1; page < pages; ++page) AppendTab(tab_, titles[page]);
+    grid_ =
+        console::PageGrid::ForDisplay(display.right - display.left, display.bottom - display.top);
+    const int pages = grid_.PageCount(booths_.booth_count());
+    const auto titles = console::TabTitles(pages);
+    for (int page = 1; page < pages; ++page) tab_.Append(titles[page]);
 
-    const std::string currency = app.settings.ReadString("MISC", "CURRENCY");
-    HWND main = owner_->hwnd();
-    int index = 0;
-    for (const auto& [key, booth] : app.booths.booths()) {
-        if (!booth->has_control()) {
-            RECT cell{0, 0, kBoothCellWidth, kBoothCellHeight};
-            const HRESULT hr =
-                booth->CreateControl(tab_, cell, [main](DISPID id, DISPPARAMS* params) -> HRESULT {
-                    if (id != kDispidOnPrintClick) return S_OK;
-                    auto text = EventArgText(params, 0);
-                    auto calls = std::make_unique<std::string>(AnsiFromWide(text.value_or(L"")));
-                    PostTexts(main, WM_PRINT_BILL, std::move(calls));
-                    return S_OK;
-                });
-            if (FAILED(hr)) {
-                MessageBoxA(tab_,
-                            "Cannot create cabines!!! Probably Tellarix.dll is not properly "
-                            "registered!",
-                            "Error", MB_OK | MB_ICONERROR);
-                return false;
-            }
-        }
-        const auto [x, y] = grid_.CellOrigin(display.left, display.top, index);
-        SetWindowPos(booth->window(), HWND_TOP, x, y, kBoothCellWidth, kBoothCellHeight,
-                     SWP_HIDEWINDOW);
-        booth->ApplyCurrency(currency);
-        booth->ApplyDisplayName(booth->display_name());
-        ++index;
+    if (!booth_pages_.Build(tab_, display, grid_, settings_store_.ReadString("MISC", "CURRENCY"),
+                            main_)) {
+        return false;
     }
 
-    const int inset_x = display.left + tlx::console::kPageInset;
-    const int inset_y = display.top + tlx::console::kPageInset;
-    PlaceHidden(web_, main, IDD_WEB_PAGE, inset_x, inset_y,
-                (tab_window.right - tab_window.left) - tlx::console::kWebPageNarrower,
-                (tab_window.bottom - tab_window.top) - tlx::console::kWebPageLower);
-    PlaceHidden(settings_, main, IDD_SETTINGS_PAGE, inset_x, inset_y, -1, -1);
-    PlaceHidden(bills_, main, IDD_BILLS_PAGE, inset_x, inset_y, -1, -1);
+    const int inset_x = display.left + console::kPageInset;
+    const int inset_y = display.top + console::kPageInset;
+    PlaceHidden(web_, main_, IDD_WEB_PAGE, inset_x, inset_y,
+                (tab_window.right - tab_window.left) - console::kWebPageNarrower,
+                (tab_window.bottom - tab_window.top) - console::kWebPageLower);
+    PlaceHidden(settings_, main_, IDD_SETTINGS_PAGE, inset_x, inset_y, -1, -1);
+    PlaceHidden(bills_, main_, IDD_BILLS_PAGE, inset_x, inset_y, -1, -1);
 
     built_ = true;
-    for (auto it = titles.end() - 3; it != titles.end(); ++it) AppendTab(tab_, *it);
+    for (auto it = titles.end() - 3; it != titles.end(); ++it) tab_.Append(*it);
     return true;
 }
 
 void PageTabs::ShowSelectedPage(int selected) {
-    for (Dialog* page : {static_cast<Dialog*>(&bills_), static_cast<Dialog*>(&settings_),
-                         static_cast<Dialog*>(&web_)}) {
-        if (page->exists()) ShowWindow(page->hwnd(), SW_HIDE);
+    for (tlx::win32::Dialog* page :
+         {static_cast<tlx::win32::Dialog*>(&bills_), static_cast<tlx::win32::Dialog*>(&settings_),
+          static_cast<tlx::win32::Dialog*>(&web_)}) {
+        if (page->exists()) page->window().Show(false);
     }
-    int index = 0;
-    for (const auto& [key, booth] : App().booths.booths()) {
-        booth->Show(grid_.ShownOn(index++, selected));
-    }
-    switch (tlx::console::PageForTab(selected, TabCtrl_GetItemCount(tab_))) {
-        case tlx::console::PageKind::kBills:
-            if (bills_.exists()) ShowWindow(bills_.hwnd(), SW_SHOW);
+    booth_pages_.ShowPage(selected);
+    tlx::win32::Dialog* shown = nullptr;
+    switch (console::PageForTab(selected, tab_.Count())) {
+        case console::PageKind::kBills:
+            shown = &bills_;
             break;
-        case tlx::console::PageKind::kSettings:
-            if (settings_.exists()) ShowWindow(settings_.hwnd(), SW_SHOW);
+        case console::PageKind::kSettings:
+            shown = &settings_;
             break;
-        case tlx::console::PageKind::kWeb:
-            if (web_.exists()) ShowWindow(web_.hwnd(), SW_SHOW);
+        case console::PageKind::kWeb:
+            shown = &web_;
             break;
         default:
             break;
     }
+    if (shown && shown->exists()) shown->window().Show(true);
 }
 
 // ---- MainWindow ----
 
+bool MainWindow::Create() {
+    return Dialog::Create(IDD_MAIN_WINDOW, nullptr);
+}
+
 bool MainWindow::OnInitDialog() {
-    tabs_.Attach(Item(IDC_PAGE_TABS), this);
+    tabs_.Attach(Item(IDC_PAGE_TABS), hwnd());
     return true;
 }
 
 bool MainWindow::Start() {
-    if (!icon_) icon_ = LoadIconA(Instance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    if (!icon_) icon_ = LoadIconA(tlx::win32::ThisModule(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    window().Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    window().Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
     margins_known_ = false;
     SetWindowPos(hwnd(), nullptr, 0, 0, work_area_.width(), work_area_.height(),
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    HWND tab = tabs_.hwnd();
-    TabCtrl_DeleteAllItems(tab);
-    SetWindowPos(tab, HWND_TOP, 0, 0, work_area_.width(),
-                 work_area_.height() - tlx::console::kTabsShorterThanWorkArea, SWP_SHOWWINDOW);
+    tlx::win32::TabControl tab(tabs_.hwnd());
+    tab.Clear();
+    tab.Place(HWND_TOP, 0, 0, work_area_.width(),
+              work_area_.height() - console::kTabsShorterThanWorkArea, SWP_SHOWWINDOW);
     KeepTabMargins();
     tabs_.ClearBuilt();
     if (!tabs_.BuildPages()) return false;
     closing_ = false;
     receiver_.Start(hwnd(), &closing_, std::move(first_messages_));
     first_messages_ = tlx::link::MessageFramer(tlx::link::MessageFramer::Mode::kShortMessages);
-    ShowWindow(hwnd(), SW_SHOW);
+    window().Show(true);
     return true;
 }
 
 void MainWindow::KeepTabMargins() {
-    RECT client{}, tab{};
-    GetClientRect(hwnd(), &client);
-    GetWindowRect(tabs_.hwnd(), &tab);
-    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&tab), 2);
+    const RECT client = window().ClientRect();
+    const RECT tab = tlx::win32::Window(tabs_.hwnd()).RectIn(hwnd());
     tab_margins_ = {tab.left - client.left, tab.top - client.top, client.right - tab.right,
                     client.bottom - tab.bottom};
     margins_known_ = true;
 }
 
-void MainWindow::OnCommand(int, int, HWND) {
+bool MainWindow::OnCommand(int, int, HWND) {
     // Enter and Escape do nothing here: the window only closes through its close box.
+    return true;
 }
 
-LRESULT MainWindow::OnNotify(NMHDR* header) {
-    if (header->idFrom == IDC_PAGE_TABS && header->code == TCN_SELCHANGE) tabs_.BuildPages();
-    return 0;
+bool MainWindow::OnNotify(const NMHDR& header, LRESULT& result) {
+    if (header.idFrom != IDC_PAGE_TABS || header.code != TCN_SELCHANGE) return false;
+    tabs_.BuildPages();
+    result = 0;
+    return true;
 }
 
 void MainWindow::StopSession() {
@@ -198,72 +167,70 @@ void MainWindow::StopSession() {
     closing_ = false;
 }
 
-void MainWindow::ApplyEvent(tlx::console::EventKind kind, WPARAM wparam, LPARAM lparam) {
+void MainWindow::ApplyEvent(console::EventKind kind, WPARAM wparam, LPARAM lparam) {
     auto first = TakeText(wparam);
     auto rest = TakeText(static_cast<WPARAM>(lparam));
-    auto call = tlx::console::DecodeBoothCall(kind, first ? std::move(*first) : std::string(),
-                                              rest ? std::move(*rest) : std::string());
-    App().booths.Apply(call);
+    booths_.Apply(console::DecodeBoothCall(kind, first ? std::move(*first) : std::string(),
+                                           rest ? std::move(*rest) : std::string()));
 }
 
-LRESULT MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) {
-    handled = true;
+bool MainWindow::PaintIcon() {
+    if (!IsIconic(hwnd()) || !icon_) return false;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd(), &ps);
+    window().Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc));
+    const RECT rc = window().ClientRect();
+    const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+    DrawIcon(dc, (rc.right - cx + 1) / 2, (rc.bottom - cy + 1) / 2, icon_);
+    EndPaint(hwnd(), &ps);
+    return true;
+}
+
+bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    result = 0;
     switch (msg) {
         case WM_CALL_DIAL:
-            ApplyEvent(tlx::console::EventKind::kDial, wparam, lparam);
-            return 0;
+            ApplyEvent(console::EventKind::kDial, wparam, lparam);
+            return true;
         case WM_CALL_CONNECTED:
-            ApplyEvent(tlx::console::EventKind::kConnected, wparam, 0);
-            return 0;
+            ApplyEvent(console::EventKind::kConnected, wparam, 0);
+            return true;
         case WM_CALL_FINISHED:
-            ApplyEvent(tlx::console::EventKind::kFinished, wparam, 0);
-            return 0;
+            ApplyEvent(console::EventKind::kFinished, wparam, 0);
+            return true;
         case WM_CALL_REJECTED:
-            ApplyEvent(tlx::console::EventKind::kRejected, wparam, 0);
-            return 0;
-        case WM_PRINT_BILL: {
-            auto text = TakeText(wparam);
-            if (text) tabs_.bills().NewBill(std::move(*text));
-            return 1;
-        }
+            ApplyEvent(console::EventKind::kRejected, wparam, 0);
+            return true;
+        case WM_PRINT_BILL:
+            if (auto text = TakeText(wparam)) tabs_.bills().NewBill(std::move(*text));
+            result = 1;
+            return true;
         case WM_SERVER_LOST:
-            ShowWindow(hwnd(), SW_HIDE);
+            window().Show(false);
             StopSession();
-            App().ShowLogin();
-            return 0;
+            if (on_session_lost_) on_session_lost_();
+            return true;
         case WM_CLOSE:
             StopSession();
             PostQuitMessage(0);
-            return 0;
+            return true;
         case WM_SIZE:
             if (margins_known_ && wparam != SIZE_MINIMIZED) {
                 const int w = LOWORD(lparam), h = HIWORD(lparam);
-                SetWindowPos(tabs_.hwnd(), nullptr, tab_margins_.left, tab_margins_.top,
-                             w - tab_margins_.left - tab_margins_.right,
-                             h - tab_margins_.top - tab_margins_.bottom,
-                             SWP_NOZORDER | SWP_NOCOPYBITS);
+                tlx::win32::Window(tabs_.hwnd())
+                    .Place(nullptr, tab_margins_.left, tab_margins_.top,
+                           w - tab_margins_.left - tab_margins_.right,
+                           h - tab_margins_.top - tab_margins_.bottom,
+                           SWP_NOZORDER | SWP_NOCOPYBITS);
             }
-            handled = false;
-            return 0;
+            return false;
         case WM_PAINT:
-            if (IsIconic(hwnd()) && icon_) {
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(hwnd(), &ps);
-                SendMessageA(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-                RECT rc;
-                GetClientRect(hwnd(), &rc);
-                const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
-                DrawIcon(dc, (rc.right - cx + 1) / 2, (rc.bottom - cy + 1) / 2, icon_);
-                EndPaint(hwnd(), &ps);
-                return 0;
-            }
-            handled = false;
-            return 0;
+            return PaintIcon();
         case WM_QUERYDRAGICON:
-            return reinterpret_cast<LRESULT>(icon_);
+            result = reinterpret_cast<LRESULT>(icon_);
+            return true;
         default:
-            handled = false;
-            return 0;
+            return false;
     }
 }
 

@@ -5,22 +5,25 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 
-#include "console/booths.h"
+#include "booth_pages.h"
+#include "connection/receiver_thread.h"
 #include "console/geometry.h"
-#include "dialog.h"
 #include "pages.h"
-#include "receiver_thread.h"
+#include "settings_store.h"
+#include "win32/dialog.h"
 
 namespace tellarix {
 
-class MainWindow;
-
+// The tab control and the pages it switches between.
 class PageTabs {
   public:
-    void Attach(HWND tab, MainWindow* owner);
-    HWND hwnd() const { return tab_; }
+    PageTabs(BoothRegistry& booths, SettingsStore& settings)
+        : booths_(booths), settings_store_(settings), booth_pages_(booths) {}
+    void Attach(HWND tab, HWND main_window);
+    HWND hwnd() const { return tab_.hwnd(); }
 
     // Builds the pages once after each Start, then shows the page of the selected tab.
     bool BuildPages();
@@ -33,22 +36,25 @@ class PageTabs {
 
   private:
     bool BuildOnce();
-    static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
-    HWND tab_ = nullptr;
-    MainWindow* owner_ = nullptr;
+    BoothRegistry& booths_;
+    SettingsStore& settings_store_;
+    tlx::win32::TabControl tab_;
+    HWND main_ = nullptr;
     bool built_ = false;
-    int selected_ = -1;
     tlx::console::PageGrid grid_;
+    BoothPages booth_pages_;
     std::string web_address_;
     SettingsPage settings_;
     WebPage web_;
     CBillsDlg bills_;
 };
 
-class MainWindow : public Dialog {
+class MainWindow : public tlx::win32::Dialog {
   public:
-    bool Create() { return Dialog::Create(102, nullptr); }
+    MainWindow(BoothRegistry& booths, SettingsStore& settings)
+        : tabs_(booths, settings), booths_(booths) {}
+    bool Create();
     // Sizes the window to the work area, builds the pages and starts receiving. False when
     // the booth controls could not be made.
     bool Start();
@@ -58,28 +64,32 @@ class MainWindow : public Dialog {
     void SetOperatorName(std::string name) { operator_name_ = std::move(name); }
     const std::string& operator_name() const { return operator_name_; }
     void SetFirstMessages(tlx::link::MessageFramer framer) { first_messages_ = std::move(framer); }
+    // Called after a lost connection, once the window is hidden and the session has ended.
+    void OnSessionLost(std::function<void()> handler) { on_session_lost_ = std::move(handler); }
     PageTabs& tabs() { return tabs_; }
-    bool closing() const { return closing_.load(); }
 
   protected:
     bool OnInitDialog() override;
-    void OnCommand(int id, int code, HWND control) override;
-    LRESULT OnNotify(NMHDR* header) override;
-    LRESULT OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnNotify(const NMHDR& header, LRESULT& result) override;
+    bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
   private:
     void ApplyEvent(tlx::console::EventKind kind, WPARAM wparam, LPARAM lparam);
     // Closes the connection and waits for the receiving thread, reporting nothing.
     void StopSession();
     void KeepTabMargins();
+    bool PaintIcon();
 
     tlx::console::Rect work_area_;
     std::string operator_name_;
     HICON icon_ = nullptr;
     PageTabs tabs_;
+    BoothRegistry& booths_;
     std::atomic<bool> closing_{false};
     ReceiverThread receiver_;
     tlx::link::MessageFramer first_messages_{tlx::link::MessageFramer::Mode::kShortMessages};
+    std::function<void()> on_session_lost_;
     RECT tab_margins_{};
     bool margins_known_ = false;
 };

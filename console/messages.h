@@ -1,5 +1,5 @@
-// Private messages of the main window. Every string they carry is a heap std::string
-// that the handler takes over and frees.
+// Private messages of the main window. Every string they carry is a heap std::string that
+// the handler takes over and frees.
 #pragma once
 
 #include <windows.h>
@@ -16,10 +16,7 @@ inline constexpr UINT WM_CALL_FINISHED = WM_USER + 33;   // wParam whole text
 inline constexpr UINT WM_CALL_REJECTED = WM_USER + 34;   // wParam whole text
 inline constexpr UINT WM_PRINT_BILL = WM_USER + 35;      // wParam the booth's calls text
 
-inline WPARAM ToParam(std::unique_ptr<std::string>& text) {
-    return reinterpret_cast<WPARAM>(text.get());
-}
-// The receiving side takes the string over; a null parameter gives an empty text.
+// The receiving side takes the string over; a null parameter gives no text.
 inline std::unique_ptr<std::string> TakeText(WPARAM param) {
     return std::unique_ptr<std::string>(reinterpret_cast<std::string*>(param));
 }

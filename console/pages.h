@@ -4,18 +4,18 @@
 
 #include <string>
 
-#include "dialog.h"
+#include "win32/dialog.h"
 
 namespace tellarix {
 
-class SettingsPage : public Dialog {};
+class SettingsPage : public tlx::win32::Dialog {};
 
-class WebPage : public Dialog {};
+class WebPage : public tlx::win32::Dialog {};
 
 // The bills page. Billing (composing, storing and printing the bill) is not built yet:
 // NewBill only keeps the last booth text it was handed, so the print route can be checked
 // end to end. It does not bill anything.
-class CBillsDlg : public Dialog {
+class CBillsDlg : public tlx::win32::Dialog {
   public:
     CBillsDlg();
     ~CBillsDlg() override;

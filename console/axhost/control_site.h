@@ -17,9 +17,11 @@
 #include <optional>
 #include <string>
 
-#include "com_ptr.h"
+#include "win32/com_ptr.h"
 
 namespace tellarix {
+
+using tlx::win32::ComPtr;
 
 // Called for every event the control fires. Arguments arrive as the control packed them
 // (positional arguments in reverse order). The control owns them; copy what you keep.

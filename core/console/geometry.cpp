@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "console/texts.h"
+
 namespace tlx::console {
 
 std::optional<Rect> Intersect(const Rect& a, const Rect& b) {
@@ -73,9 +75,11 @@ PageKind PageForTab(int selected, int tab_count) {
 std::vector<std::string> TabTitles(int booth_pages) {
     std::vector<std::string> titles;
     for (int page = 1; page <= std::max(1, booth_pages); ++page) {
-        titles.push_back("Booths #" + std::to_string(page));
+        titles.push_back(std::string(texts::kBoothTabPrefix) + std::to_string(page));
     }
-    titles.insert(titles.end(), {"Web Page", "Settings", "Bills"});
+    for (const auto title : {texts::kWebTab, texts::kSettingsTab, texts::kBillsTab}) {
+        titles.emplace_back(title);
+    }
     return titles;
 }
 

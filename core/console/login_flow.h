@@ -1,21 +1,20 @@
-// The steps of one login attempt that do not need a window or a socket: what each answer
-// of the server means and what the status line then says.
+// One login attempt without a window or a socket: the exchange with the server over any
+// connection, what each answer means and what the status line then says. The console plugs in
+// its socket, the tests a scripted server.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
 #include <string_view>
 
-namespace tlx::console {
+#include "console/texts.h"
+#include "link/events.h"
+#include "link/framer.h"
 
-inline constexpr std::string_view kStatusPrompt = "Please enter your Login and Password...";
-inline constexpr std::string_view kStatusConnecting = "Please wait while connecting to server...";
-inline constexpr std::string_view kStatusVerifying = "Veryfiying username and password...";
-inline constexpr std::string_view kStatusCannotConnect = "Can't connect to server !!!";
-inline constexpr std::string_view kStatusNoAnswer = "Can't connect to the server!";
-inline constexpr std::string_view kStatusIncorrect = "Login incorrect !!!";
-inline constexpr std::string_view kStatusAlreadyIn = "User already logged in!!!";
-inline constexpr std::string_view kStatusLost = "Communication with server lost!";
+namespace tlx::console {
 
 // The login window refuses longer input as it is typed: the user name has to fit the
 // attempt's copy (103 characters, well inside the request's 254), the password is capped
@@ -34,8 +33,9 @@ enum class LoginStep {
 };
 
 enum class LoginOutcome {
-    kGoOn,      // challenge received: answer it
-    kAccepted,  // run the post-login step
+    kCannotConnect,  // no connection to the server
+    kGoOn,           // challenge received: answer it
+    kAccepted,       // run the post-login step
     kIncorrect,
     kAlreadyIn,
     kNoAnswer,  // nothing came back to the login request
@@ -48,5 +48,33 @@ LoginOutcome ClassifyLoginReply(LoginStep step, int read_result, std::int32_t ty
 
 // The status line for an outcome that ends the attempt; empty for kGoOn and kAccepted.
 std::string_view StatusFor(LoginOutcome outcome);
+
+// The attempt's connection to the server.
+class LoginConnection {
+  public:
+    virtual ~LoginConnection() = default;
+    // A new connection; false when the server cannot be reached.
+    virtual bool Open() = 0;
+    // Bytes accepted (all of them unless the connection failed).
+    virtual int Send(std::span<const std::uint8_t> bytes) = 0;
+    // -1 failed, 0 nothing arrived in time (or the server closed), else the bytes read.
+    virtual int Receive(std::span<std::uint8_t> buffer, int seconds) = 0;
+    virtual void Close() = 0;
+};
+
+// Opens the connection and proves the password: login request, the server's challenge, the
+// response, its verdict. `status` hears the verifying step. Any outcome but kAccepted has
+// closed the connection again.
+LoginOutcome RunLogin(LoginConnection& connection, std::string_view user_name,
+                      std::string_view password,
+                      const std::function<void(std::string_view)>& status);
+
+// After the server accepted: the first read of the session. Its size shows how the server
+// frames its messages; what came along with the booth list stays in the framer.
+struct SessionStart {
+    link::MessageFramer framer{link::MessageFramer::Mode::kShortMessages};
+    std::optional<link::BoothListPayload> booth_list;
+};
+SessionStart ReadSessionStart(LoginConnection& connection);
 
 }  // namespace tlx::console

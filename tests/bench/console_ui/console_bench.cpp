@@ -176,7 +176,8 @@ int main(int argc, char** argv) {
         for (int b = 0; b < booths; ++b) {
             int dials = 0;
             for (int i = b; i < events; i += booths) dials += (i / booths) % 3 == 0;
-            const auto* booth = app.booths.Find(KeyOf(b));
+            const auto found = app.booths.booths().find(KeyOf(b));
+            const auto* booth = found == app.booths.booths().end() ? nullptr : found->second.get();
             if (!booth || RowsShown(booth->window()) != dials) ++wrong;
         }
         std::printf(

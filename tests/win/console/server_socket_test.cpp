@@ -1,4 +1,4 @@
-#include "server_socket.h"
+#include "connection/server_socket.h"
 
 #include <gtest/gtest.h>
 

@@ -4,15 +4,19 @@
 
 #include <string>
 
-#include "dialog.h"
-#include "link/rijndael.h"
-#include "server_socket.h"
+#include "booth_registry.h"
+#include "settings_store.h"
+#include "win32/dialog.h"
 
 namespace tellarix {
 
-class LoginDialog : public Dialog {
+class MainWindow;
+
+class LoginDialog : public tlx::win32::Dialog {
   public:
-    bool Create() { return Dialog::Create(129, nullptr); }
+    LoginDialog(SettingsStore& settings, BoothRegistry& booths, MainWindow& main_window)
+        : settings_(settings), booths_(booths), main_window_(main_window) {}
+    bool Create();
     void SetStatus(std::string_view text);
     // As typed, for the web page's login.
     const std::string& user_name() const { return user_name_; }
@@ -20,21 +24,19 @@ class LoginDialog : public Dialog {
 
   protected:
     bool OnInitDialog() override;
-    void OnCommand(int id, int code, HWND control) override;
-    LRESULT OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
   private:
     void Attempt();
-    // Ends an attempt that failed: the status says why, its connection is closed.
-    void Fail(std::string_view status);
     // After the server accepted: booths, main window, receiving thread. False when the main
     // window could not be started.
     bool PostLogin();
-    std::string SelectedOperator() const;
 
+    SettingsStore& settings_;
+    BoothRegistry& booths_;
+    MainWindow& main_window_;
     std::string server_text_, port_text_, user_name_, password_;
-    ServerAddress server_address_;
-    tlx::link::RijndaelCipher cipher_;
     bool attempting_ = false;
 };
 

@@ -1,19 +1,23 @@
-// A counted COM reference that releases itself: every interface pointer the console keeps on a
-// booth control (or any hosted control) lives in one of these.
+// A counted COM reference that releases itself. One contract everywhere: construction from a
+// raw pointer adds a reference (the caller keeps its own); Adopt takes over a reference the
+// caller already owns; Put hands out the slot for an out parameter.
 #pragma once
 
+// clang-format off
+#include <windows.h>
 #include <unknwn.h>
+// clang-format on
 
+#include <cstddef>
 #include <utility>
 
-namespace tellarix {
+namespace tlx::win32 {
 
 template <class T>
 class ComPtr {
   public:
     ComPtr() noexcept = default;
     ComPtr(std::nullptr_t) noexcept {}
-    // Takes a new reference on p.
     explicit ComPtr(T* p) noexcept : p_(p) {
         if (p_) p_->AddRef();
     }
@@ -21,12 +25,8 @@ class ComPtr {
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     ~ComPtr() { Reset(); }
 
-    ComPtr& operator=(const ComPtr& o) noexcept {
-        if (this != &o) ComPtr(o).Swap(*this);
-        return *this;
-    }
-    ComPtr& operator=(ComPtr&& o) noexcept {
-        if (this != &o) ComPtr(std::move(o)).Swap(*this);
+    ComPtr& operator=(ComPtr o) noexcept {
+        std::swap(p_, o.p_);
         return *this;
     }
     ComPtr& operator=(std::nullptr_t) noexcept {
@@ -34,7 +34,6 @@ class ComPtr {
         return *this;
     }
 
-    // Adopts a reference the caller already owns (no AddRef).
     static ComPtr Adopt(T* p) noexcept {
         ComPtr r;
         r.p_ = p;
@@ -45,20 +44,25 @@ class ComPtr {
     T* operator->() const noexcept { return p_; }
     explicit operator bool() const noexcept { return p_ != nullptr; }
 
-    // Releases what is held and gives the address for an out parameter.
+    // Releases what is held and gives the slot for an out parameter.
     T** Put() noexcept {
         Reset();
         return &p_;
     }
     void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
 
-    // Hands the reference to the caller.
+    // Hands the reference over to the caller.
     T* Detach() noexcept { return std::exchange(p_, nullptr); }
+    // A new reference for an out parameter; null stays null.
+    template <class U>
+    void CopyTo(U** out) const noexcept {
+        if (p_) p_->AddRef();
+        *out = p_;
+    }
 
     void Reset() noexcept {
         if (T* p = std::exchange(p_, nullptr)) p->Release();
     }
-    void Swap(ComPtr& o) noexcept { std::swap(p_, o.p_); }
 
     template <class U>
     HRESULT As(ComPtr<U>& out, REFIID iid = __uuidof(U)) const noexcept {
@@ -70,4 +74,4 @@ class ComPtr {
     T* p_ = nullptr;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::win32

@@ -1,9 +1,9 @@
-#include "server_socket.h"
+#include "connection/server_socket.h"
 
 #include <cstring>
 #include <string>
 
-#include "link/fields.h"
+#include "text/numbers.h"
 
 namespace tellarix {
 
@@ -17,7 +17,7 @@ void ServerAddress::SetFromText(std::string_view text, unsigned short default_po
     std::string host(text);
     unsigned short port = default_port;
     if (const auto colon = text.find(':'); !text.empty() && colon != std::string_view::npos) {
-        port = static_cast<unsigned short>(tlx::link::AtoiC(text.substr(colon + 1)) & 0xFFFF);
+        port = static_cast<unsigned short>(tlx::text::AtoiC(text.substr(colon + 1)) & 0xFFFF);
         host = std::string(text.substr(0, colon));
     }
     address_.sin_port = htons(port);

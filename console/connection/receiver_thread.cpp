@@ -1,4 +1,4 @@
-#include "receiver_thread.h"
+#include "connection/receiver_thread.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "connection/server_socket.h"
 #include "console/login_flow.h"
 #include "console/session.h"
 #include "link/message.h"
 #include "messages.h"
-#include "server_socket.h"
 
 namespace tellarix {
 namespace {

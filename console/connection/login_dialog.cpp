@@ -1,0 +1,153 @@
+#include "connection/login_dialog.h"
+
+#include "connection/server_socket.h"
+#include "console/booths.h"
+#include "console/login_flow.h"
+#include "main_window.h"
+#include "resource.h"
+
+namespace tellarix {
+
+namespace cc = tlx::console;
+namespace texts = tlx::console::texts;
+
+namespace {
+
+// The attempt's connection is the program's one server socket.
+class SocketLogin : public cc::LoginConnection {
+  public:
+    explicit SocketLogin(std::string address_text) : address_text_(std::move(address_text)) {}
+
+    bool Open() override {
+        ServerAddress address;
+        address.SetFromText(address_text_, 0);
+        auto& socket = TheServerSocket();
+        return socket.Create(SOCK_STREAM) && socket.Connect(address) == 0;
+    }
+    int Send(std::span<const std::uint8_t> bytes) override {
+        return TheServerSocket().SendAll(bytes.data(), static_cast<int>(bytes.size()),
+                                         cc::kLoginTimeoutSeconds);
+    }
+    int Receive(std::span<std::uint8_t> buffer, int seconds) override {
+        return TheServerSocket().Receive(buffer.data(), static_cast<int>(buffer.size()), seconds);
+    }
+    void Close() override { TheServerSocket().Close(); }
+
+  private:
+    std::string address_text_;
+};
+
+}  // namespace
+
+bool LoginDialog::Create() {
+    return Dialog::Create(IDD_LOGIN, nullptr);
+}
+
+bool LoginDialog::OnInitDialog() {
+    server_text_ = settings_.ReadString("NETWORK", "SERVER_IP");
+    if (server_text_.empty()) {
+        settings_.WriteString("NETWORK", "SERVER_IP", cc::kDefaultServerAddress);
+        settings_.WriteString("NETWORK", "SERVER_PORT", std::to_string(cc::kDefaultServerPort));
+        server_text_ = settings_.ReadString("NETWORK", "SERVER_IP");
+    }
+    port_text_ = settings_.ReadString("NETWORK", "SERVER_PORT");
+    password_ = settings_.ReadString("NETWORK", "PASSWORD");
+    user_name_ = settings_.ReadString("NETWORK", "USERNAME");
+
+    const auto operators = Get<tlx::win32::ComboBox>(IDC_OPERATORS);
+    for (const auto& name : settings_.ReadSection("OPERATORS")) operators.Add(name);
+    if (operators.Count() > 0) operators.Select(0);
+
+    Get<tlx::win32::Edit>(IDC_USER_NAME).LimitText(cc::kMaxUserNameChars);
+    Get<tlx::win32::Edit>(IDC_PASSWORD).LimitText(cc::kMaxPasswordChars);
+    // Saved values longer than the boxes take are cut to what the boxes hold.
+    SetItemText(IDC_USER_NAME, user_name_.substr(0, cc::kMaxUserNameChars));
+    SetItemText(IDC_PASSWORD, password_.substr(0, cc::kMaxPasswordChars));
+    Get<tlx::win32::Button>(IDC_SAVE_PASSWORD).SetChecked(false);
+    return true;
+}
+
+void LoginDialog::SetStatus(std::string_view text) {
+    SetItemText(IDC_STATUS, text);
+    // The attempt blocks the window's thread; show the words now.
+    UpdateWindow(Item(IDC_STATUS));
+}
+
+bool LoginDialog::OnCommand(int id, int, HWND) {
+    switch (id) {
+        case IDC_LOGIN:
+            // A click queued while an attempt blocked the window, or one reaching the hidden
+            // window during a session, must not start another attempt (it would drop the
+            // running session's booths and connection).
+            if (attempting_ || !window().Visible()) return true;
+            attempting_ = true;
+            try {
+                Attempt();
+            } catch (...) {
+                attempting_ = false;
+                throw;
+            }
+            attempting_ = false;
+            return true;
+        case IDC_EXIT:
+            PostQuitMessage(0);
+            return true;
+        default:
+            return true;  // Escape has no action of its own here
+    }
+}
+
+bool LoginDialog::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    if (msg != WM_CLOSE) return false;
+    PostQuitMessage(0);
+    result = 0;
+    return true;
+}
+
+void LoginDialog::Attempt() {
+    user_name_ = ItemText(IDC_USER_NAME);
+    password_ = ItemText(IDC_PASSWORD);
+    if (Get<tlx::win32::Button>(IDC_SAVE_PASSWORD).Checked()) {
+        settings_.WriteString("NETWORK", "USERNAME", user_name_);
+        settings_.WriteString("NETWORK", "PASSWORD", password_);
+    }
+    SetStatus(texts::kStatusConnecting);
+    booths_.ClearBooths();
+
+    SocketLogin connection(server_text_ + ":" + port_text_);
+    const auto outcome = cc::RunLogin(connection, user_name_, password_,
+                                      [this](std::string_view status) { SetStatus(status); });
+    if (outcome != cc::LoginOutcome::kAccepted) {
+        SetStatus(cc::StatusFor(outcome));
+        return;
+    }
+    if (!PostLogin()) PostQuitMessage(0);
+}
+
+bool LoginDialog::PostLogin() {
+    SocketLogin connection(server_text_ + ":" + port_text_);
+    auto start = cc::ReadSessionStart(connection);
+    std::string web_address;
+    if (start.booth_list) {
+        web_address = std::move(start.booth_list->web_address);
+        const auto entries = cc::BoothEntries(start.booth_list->keys, [&](const std::string& key) {
+            return settings_.ReadString("ALIASES", key);
+        });
+        for (const auto& entry : entries) {
+            booths_.AddBooth(entry.key,
+                             entry.display_name == entry.key ? std::string() : entry.display_name);
+        }
+    }
+
+    if (!main_window_.exists() && !main_window_.Create()) return false;
+    main_window_.SetWebAddress(std::move(web_address));
+    main_window_.SetOperatorName(
+        Get<tlx::win32::ComboBox>(IDC_OPERATORS)
+            .ItemText(Get<tlx::win32::ComboBox>(IDC_OPERATORS).Selected()));
+    main_window_.SetFirstMessages(std::move(start.framer));
+    if (!main_window_.Start()) return false;
+    window().Show(false);
+    return true;
+}
+
+}  // namespace tellarix
