@@ -11,14 +11,16 @@
 
 namespace tlx::win32 {
 
-template <class Handle, auto Close, Handle Invalid = Handle{}>
+// Invalid is the value the handle's kind uses for "none" besides null (-1 for files), as a
+// number: a pointer made from one is no valid template argument.
+template <class Handle, auto Close, INT_PTR Invalid = 0>
 class Unique {
   public:
     Unique() = default;
     explicit Unique(Handle h) : h_(h) {}
-    Unique(Unique&& o) noexcept : h_(std::exchange(o.h_, Invalid)) {}
+    Unique(Unique&& o) noexcept : h_(std::exchange(o.h_, None())) {}
     Unique& operator=(Unique&& o) noexcept {
-        if (this != &o) Reset(std::exchange(o.h_, Invalid));
+        if (this != &o) Reset(std::exchange(o.h_, None()));
         return *this;
     }
     Unique(const Unique&) = delete;
@@ -26,15 +28,16 @@ class Unique {
     ~Unique() { Reset(); }
 
     Handle Get() const { return h_; }
-    explicit operator bool() const { return h_ != Invalid && h_ != Handle{}; }
-    Handle Release() { return std::exchange(h_, Invalid); }
-    void Reset(Handle h = Invalid) {
+    explicit operator bool() const { return h_ != None() && h_ != Handle{}; }
+    Handle Release() { return std::exchange(h_, None()); }
+    void Reset(Handle h = None()) {
         const Handle old = std::exchange(h_, h);
-        if (old != Invalid && old != Handle{}) Close(old);
+        if (old != None() && old != Handle{}) Close(old);
     }
 
   private:
-    Handle h_ = Invalid;
+    static Handle None() { return reinterpret_cast<Handle>(Invalid); }
+    Handle h_ = None();
 };
 
 namespace detail {
@@ -59,7 +62,7 @@ inline void DestroyImages(HIMAGELIST l) {
 }  // namespace detail
 
 using UniqueHandle = Unique<HANDLE, detail::CloseKernel>;
-using UniqueFile = Unique<HANDLE, detail::CloseKernel, INVALID_HANDLE_VALUE>;
+using UniqueFile = Unique<HANDLE, detail::CloseKernel, -1>;
 using UniqueKey = Unique<HKEY, detail::CloseKey>;
 using UniqueWindow = Unique<HWND, detail::DestroyWin>;
 using UniqueImageList = Unique<HIMAGELIST, detail::DestroyImages>;
