@@ -145,9 +145,10 @@ gap = None
 for line in open(sys.argv[1]):
     r = json.loads(line)
     t = datetime.fromisoformat(r["t"].replace("Z", "+00:00")).timestamp()
+    # The first keep-alive after the server's last message (a slow reader may find more).
     if r.get("dir") == "out":
-        last_out = t
-    elif r.get("dir") == "in" and r.get("type") == 13 and last_out is not None:
+        last_out, gap = t, None
+    elif r.get("dir") == "in" and r.get("type") == 13 and last_out is not None and gap is None:
         gap = t - last_out
 print(f"{gap:.1f}" if gap is not None else "none")
 PY
