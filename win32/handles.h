@@ -59,6 +59,12 @@ inline void CloseKey(HKEY k) {
 inline void DestroyImages(HIMAGELIST l) {
     ImageList_Destroy(l);
 }
+inline void FreeGlobal(HGLOBAL g) {
+    GlobalFree(g);
+}
+inline void DeleteMetafile(HMETAFILE m) {
+    DeleteMetaFile(m);
+}
 }  // namespace detail
 
 using UniqueHandle = Unique<HANDLE, detail::CloseKernel>;
@@ -66,6 +72,8 @@ using UniqueFile = Unique<HANDLE, detail::CloseKernel, -1>;
 using UniqueKey = Unique<HKEY, detail::CloseKey>;
 using UniqueWindow = Unique<HWND, detail::DestroyWin>;
 using UniqueImageList = Unique<HIMAGELIST, detail::DestroyImages>;
+using UniqueGlobal = Unique<HGLOBAL, detail::FreeGlobal>;
+using UniqueMetafile = Unique<HMETAFILE, detail::DeleteMetafile>;
 using MemoryDc = Unique<HDC, detail::DeleteMemoryDc>;
 template <class T>
 using GdiObject = Unique<T, detail::DeleteGdi>;
