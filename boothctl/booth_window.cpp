@@ -1,25 +1,25 @@
 #include "booth_window.h"
 
+#include <oleauto.h>
 #include <windowsx.h>
 
-#include <algorithm>
-#include <ctime>
 #include <mutex>
 #include <string_view>
 
-#include "com.h"
+#include "booth/size.h"
 #include "resource.h"
+#include "win32/module.h"
 
 namespace tlx::boothctl {
 namespace {
+
+using win32::ThisModule;
 
 constexpr char kWindowClass[] = "CCabineWindow";
 constexpr int kCallListId = 117;
 constexpr UINT_PTR kDurationTimer = 1;
 constexpr COLORREF kLabelColour = RGB(97, 120, 173);
 
-// Longest cell text compared before it is written again; longer ones are always written.
-constexpr int kCompareChars = 512;
 // The pixel invalidated to have the booth's paint let a frozen list redraw.
 constexpr RECT kWakeUp{0, 0, 1, 1};
 
@@ -35,45 +35,43 @@ class SharedLook {
     HBITMAP Acquire() {
         std::lock_guard<std::mutex> lock(mutex_);
         ++users_;
-        if (font_ == nullptr) {
+        if (!font_) {
             LOGFONTA lf{};
             lf.lfHeight = 20;
             lf.lfWeight = FW_BOLD;
             lstrcpynA(lf.lfFaceName, "MS Sans Serif", LF_FACESIZE);
-            font_ = CreateFontIndirectA(&lf);
+            font_.Reset(CreateFontIndirectA(&lf));
         }
         // From this library's own module, whatever its file is called.
-        if (pictures_ == nullptr)
-            pictures_ = LoadBitmapA(ModuleInstance(), MAKEINTRESOURCEA(IDB_CALL_STATES));
-        return pictures_;
+        if (!pictures_)
+            pictures_.Reset(LoadBitmapA(ThisModule(), MAKEINTRESOURCEA(IDB_CALL_STATES)));
+        return pictures_.Get();
     }
     void Release() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (users_ == 0 || --users_ > 0) return;
-        if (font_ != nullptr) DeleteObject(font_);
-        if (pictures_ != nullptr) DeleteObject(pictures_);
-        font_ = nullptr;
-        pictures_ = nullptr;
+        font_.Reset();
+        pictures_.Reset();
     }
     HFONT font() {
         std::lock_guard<std::mutex> lock(mutex_);
-        return font_;
+        return font_.Get();
     }
 
   private:
     std::mutex mutex_;
     int users_ = 0;
-    HFONT font_ = nullptr;
-    HBITMAP pictures_ = nullptr;
+    win32::GdiObject<HFONT> font_;
+    win32::GdiObject<HBITMAP> pictures_;
 };
 
 bool RegisterWindowClass(WNDPROC WndProc) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
-    if (GetClassInfoExA(ModuleInstance(), kWindowClass, &wc)) return true;
+    if (GetClassInfoExA(ThisModule(), kWindowClass, &wc)) return true;
     wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
     wc.lpfnWndProc = WndProc;
-    wc.hInstance = ModuleInstance();
+    wc.hInstance = ThisModule();
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kWindowClass;
@@ -102,7 +100,7 @@ bool BoothWindow::Create(HWND parent, const RECT& where) {
     if (!RegisterWindowClass(&BoothWindow::WindowProc)) return false;
     CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, where.left,
                     where.top, where.right - where.left, where.bottom - where.top, parent, nullptr,
-                    ModuleInstance(), this);
+                    ThisModule(), this);
     return hwnd_ != nullptr;
 }
 
@@ -158,8 +156,8 @@ LRESULT BoothWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                 auto dc = reinterpret_cast<HDC>(wp);
                 SetTextColor(dc, RGB(255, 255, 255));
                 SetBkMode(dc, TRANSPARENT);
-                if (label_brush_ == nullptr) label_brush_ = CreateSolidBrush(kLabelColour);
-                return reinterpret_cast<LRESULT>(label_brush_);
+                if (!label_brush_) label_brush_.Reset(CreateSolidBrush(kLabelColour));
+                return reinterpret_cast<LRESULT>(label_brush_.Get());
             }
             // The frame and anything else keep the system's colours.
             return DefWindowProcA(hwnd_, msg, wp, lp);
@@ -181,10 +179,10 @@ void BoothWindow::OnCreate() {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
 
-    const HINSTANCE inst = ModuleInstance();
     auto child = [&](DWORD ex, const char* cls, const char* text, DWORD style, RECT r) {
         return CreateWindowExA(ex, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
-                               r.right - r.left, r.bottom - r.top, hwnd_, nullptr, inst, nullptr);
+                               r.right - r.left, r.bottom - r.top, hwnd_, nullptr, ThisModule(),
+                               nullptr);
     };
     total_ = child(WS_EX_CLIENTEDGE, "BUTTON", "No calls", WS_TABSTOP | BS_PUSHBUTTON,
                    {6, 170, 186, 220});
@@ -193,9 +191,10 @@ void BoothWindow::OnCreate() {
     label_ = child(0, "STATIC", "", SS_CENTER | SS_CENTERIMAGE, {6, 13, 263, 42});
     list_ = child(0, WC_LISTVIEWA, "", WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER | LVS_ALIGNLEFT,
                   {6, 44, 263, 164});
-    frame_ = child(0, "BUTTON", "", BS_GROUPBOX | BS_LEFTTEXT, {0, 0, 270, 225});
-    if (list_ != nullptr) SetWindowLongPtrA(list_, GWLP_ID, kCallListId);
-    if (total_ != nullptr) total_shown_ = "No calls";
+    frame_ = child(0, "BUTTON", "", BS_GROUPBOX | BS_LEFTTEXT,
+                   {0, 0, booth::kBoothWidth, booth::kBoothHeight});
+    if (list_) SetWindowLongPtrA(list_, GWLP_ID, kCallListId);
+    if (total_) total_shown_ = "No calls";
     // Columns, pictures and styles go in without the list laying itself out after each one;
     // the first paint lets it catch up.
     FreezeList();
@@ -203,36 +202,30 @@ void BoothWindow::OnCreate() {
     // The buttons act on the mouse release themselves; the rest keep their standard handling.
     // Plain window-procedure subclassing: the common controls' kind looks its data up in a
     // window property on every message, a trip to the window server each time under Wine.
-    for (HWND h : {total_, print_, label_, list_, frame_}) Subclass(h);
+    for (HWND h : {total_.hwnd(), print_.hwnd(), label_.hwnd(), list_.hwnd(), frame_.hwnd()})
+        Subclass(h);
 
     InitCommonControls();
 
-    images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1);
-    // From this library's own module, whatever its file is called.
+    images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1));
     look_ = true;
     HBITMAP pictures = SharedLook::Get().Acquire();
     if (pictures == nullptr)
         Complain("Problems with bitmap.");
     else
-        ImageList_Add(images_, pictures, nullptr);
+        ImageList_Add(images_.Get(), pictures, nullptr);
 
-    for (int i = 0; i < static_cast<int>(booth::kColumnCount); ++i) {
-        LVCOLUMNA col{};
-        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        col.fmt = LVCFMT_LEFT;
-        col.cx = 100;
-        col.pszText = const_cast<char*>(booth::kColumnTitles[i]);
-        col.iSubItem = i;
-        if (SendMessageA(list_, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&col)) != i)
+    for (int i = 0; i < static_cast<int>(booth::kColumnCount); ++i)
+        if (!list_.InsertColumn(i, booth::kColumnTitles[i], 100))
             Complain("Problem with creating.");
-    }
-    SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_));
-    const auto ex = static_cast<DWORD>(SendMessageA(list_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ex | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
+    list_.SetImageList(images_.Get());
+    list_.AddExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
 
-    font_ = SharedLook::Get().font();
-    for (HWND h : {label_, total_, print_})
-        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    // Shared by every booth; not this window's to delete.
+    const HFONT font = SharedLook::Get().font();
+    label_.SetFont(font);
+    total_.SetFont(font);
+    print_.SetFont(font);
 
     RefreshTotal();
 }
@@ -241,7 +234,7 @@ void BoothWindow::OnDestroy() {
     KillTimer(hwnd_, kDurationTimer);
     calls_ = booth::CallList();
     mirroring_ = true;
-    if (list_ != nullptr) SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+    if (list_) list_.Clear();
     mirroring_ = false;
     for (auto& [h, standard] : subclassed_) {
         if (h != nullptr && IsWindow(h)) {
@@ -250,19 +243,16 @@ void BoothWindow::OnDestroy() {
         h = nullptr;
         standard = nullptr;
     }
-    if (images_ != nullptr) {
-        // The list destroys the image list it holds when it goes itself, after us: take it
-        // back first so the pictures are freed once, here.
-        if (list_ != nullptr) SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
-        ImageList_Destroy(images_);
-    }
-    if (label_brush_ != nullptr) DeleteObject(label_brush_);
+    // The list destroys the image list it holds when it goes itself, after us: take it back
+    // first so the pictures are freed once, here.
+    if (images_ && list_) list_.SetImageList(nullptr);
+    images_.Reset();
+    label_brush_.Reset();
     if (look_) SharedLook::Get().Release();
     look_ = false;
-    images_ = nullptr;
-    label_brush_ = nullptr;
-    font_ = nullptr;
-    total_ = print_ = label_ = list_ = frame_ = nullptr;
+    total_ = print_ = nullptr;
+    label_ = frame_ = nullptr;
+    list_ = nullptr;
     total_shown_.clear();  // a new window starts from its own button text
     list_frozen_ = false;
 }
@@ -273,8 +263,8 @@ void BoothWindow::OnPaint() {
     // Brings the list's rows and headers back after the container has drawn over them.
     InvalidateRect(list_, nullptr, TRUE);
     UpdateWindow(list_);
-    SendMessageA(list_, LVM_SCROLL, 1, 1);
-    SendMessageA(list_, LVM_SCROLL, static_cast<WPARAM>(-1), -1);
+    list_.Scroll(1, 1);
+    list_.Scroll(-1, -1);
 }
 
 void BoothWindow::Subclass(HWND child) {
@@ -323,7 +313,7 @@ void BoothWindow::Complain(const char* text) const {
 }
 
 void BoothWindow::SetName(const std::string& name) {
-    if (label_ != nullptr) SetWindowTextA(label_, name.c_str());
+    if (label_) label_.SetText(name);
 }
 
 void BoothWindow::ShowRow(std::size_t row) {
@@ -332,29 +322,10 @@ void BoothWindow::ShowRow(std::size_t row) {
     const booth::CallRecord& call = calls_.calls()[row];
     const booth::RowTexts texts = booth::RowTextsOf(call);
     const int image = booth::RowImageOf(call.state);
-    LVITEMA item{};
-    item.iItem = static_cast<int>(row);
-    item.mask = LVIF_IMAGE;
-    const bool image_known = SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    if (!image_known || item.iImage != image) {
-        item.iImage = image;
-        SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
-    char shown[kCompareChars];
-    for (int col = 0; col < static_cast<int>(texts.size()); ++col) {
-        const std::string& text = texts[col];
-        LVITEMA cell{};
-        cell.iSubItem = col;
-        cell.pszText = shown;
-        cell.cchTextMax = kCompareChars;
-        const auto length = static_cast<std::size_t>(
-            SendMessageA(list_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell)));
-        if (length + 1 < kCompareChars && text == std::string_view(shown, length)) continue;
-        cell.mask = LVIF_TEXT;
-        cell.iItem = static_cast<int>(row);
-        cell.pszText = const_cast<char*>(text.c_str());
-        SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
-    }
+    const int at = static_cast<int>(row);
+    if (list_.Image(at) != image) list_.SetImage(at, image);
+    for (int col = 0; col < static_cast<int>(texts.size()); ++col)
+        if (list_.Cell(at, col) != texts[col]) list_.SetCell(at, col, texts[col]);
 }
 
 void BoothWindow::Mirror(const booth::Effect& effect) {
@@ -376,15 +347,10 @@ void BoothWindow::Mirror(const booth::Effect& effect) {
             const std::size_t row = calls_.size() - 1;
             // The new row comes with its first cell and picture; the rest follow.
             const booth::CallRecord& call = calls_.calls()[row];
-            const std::string destination = call.destination.substr(0, booth::kDestinationShown);
-            LVITEMA item{};
-            item.mask = LVIF_TEXT | LVIF_IMAGE;
-            item.iItem = static_cast<int>(row);
-            item.pszText = const_cast<char*>(destination.c_str());
-            item.iImage = booth::RowImageOf(call.state);
-            not_inserted =
-                SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) !=
-                static_cast<LRESULT>(row);
+            const std::string_view destination =
+                std::string_view(call.destination).substr(0, booth::kDestinationShown);
+            not_inserted = list_.InsertRow(static_cast<int>(row), destination,
+                                           booth::RowImageOf(call.state)) != static_cast<int>(row);
             if (not_inserted)
                 calls_.DropLast();
             else
@@ -398,26 +364,25 @@ void BoothWindow::Mirror(const booth::Effect& effect) {
 }
 
 void BoothWindow::FreezeList() {
-    if (list_frozen_ || list_ == nullptr) return;
-    SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+    if (list_frozen_ || !list_) return;
+    list_.SetRedraw(false);
     list_frozen_ = true;
 }
 
 void BoothWindow::ThawList() {
     if (!list_frozen_) return;
     list_frozen_ = false;
-    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    list_.SetRedraw(true);
     InvalidateRect(list_, nullptr, TRUE);
 }
 
 booth::Selection BoothWindow::Selected() const {
     // Visits the selected rows only: mostly there are none while calls come in.
     booth::Selection selected;
-    if (SendMessageA(list_, LVM_GETSELECTEDCOUNT, 0, 0) <= 0) return selected;
-    const auto count = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+    if (list_.SelectedCount() <= 0) return selected;
+    const int count = list_.Count();
     selected.assign(static_cast<std::size_t>(count > 0 ? count : 0), false);
-    for (int i = -1;
-         (i = static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, i, LVNI_SELECTED))) >= 0;) {
+    for (int i = -1; (i = list_.Next(i, LVNI_SELECTED)) >= 0;) {
         if (i >= count) break;
         selected[static_cast<std::size_t>(i)] = true;
     }
@@ -429,26 +394,23 @@ void BoothWindow::RefreshTotal() {
     // A button redraws itself at once on every new text: only a changed total is written.
     std::string text = calls_.TotalText(Selected(), currency_);
     if (text != total_shown_) {
-        SetWindowTextA(total_, text.c_str());
+        total_.SetText(text);
         total_shown_ = std::move(text);
     }
     const bool can_print = calls_.CanPrint();
-    if (can_print != (IsWindowEnabled(print_) != FALSE)) EnableWindow(print_, can_print);
+    if (can_print != print_.Enabled()) print_.Enable(can_print);
 }
 
 void BoothWindow::RemoveEndedCalls() {
     const std::vector<std::size_t> removed = calls_.RemoveEnded(Selected());
     mirroring_ = true;
-    for (std::size_t row : removed) SendMessageA(list_, LVM_DELETEITEM, row, 0);
+    for (std::size_t row : removed) list_.DeleteRow(static_cast<int>(row));
     mirroring_ = false;
     RefreshTotal();
 }
 
 void BoothWindow::RequestPrint() {
-    std::string name(static_cast<std::size_t>(GetWindowTextLengthA(label_)) + 1, '\0');
-    name.resize(static_cast<std::size_t>(
-        GetWindowTextA(label_, name.data(), static_cast<int>(name.size()))));
-    const std::optional<std::string> text = calls_.PrintText(name, Selected());
+    const std::optional<std::string> text = calls_.PrintText(label_.Text(), Selected());
     if (text && on_print_) on_print_(*text);
 }
 

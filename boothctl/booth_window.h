@@ -14,6 +14,8 @@
 #include <utility>
 
 #include "booth/calls.h"
+#include "win32/controls.h"
+#include "win32/handles.h"
 
 namespace tlx::boothctl {
 
@@ -64,16 +66,15 @@ class BoothWindow {
     PrintHandler on_print_;
     HWND hwnd_ = nullptr;
     HWND fallback_owner_ = nullptr;
-    HWND total_ = nullptr;
-    HWND print_ = nullptr;
-    HWND label_ = nullptr;
-    HWND list_ = nullptr;
-    HWND frame_ = nullptr;
+    win32::Button total_;
+    win32::Button print_;
+    win32::Window label_;
+    win32::ListView list_;
+    win32::Window frame_;
     std::pair<HWND, WNDPROC> subclassed_[5] = {};  // each child with its standard procedure
-    HIMAGELIST images_ = nullptr;
-    HBRUSH label_brush_ = nullptr;
-    HFONT font_ = nullptr;  // shared by every booth; not this window's to delete
-    bool look_ = false;     // this window counts as a user of the shared font and pictures
+    win32::UniqueImageList images_;
+    win32::GdiObject<HBRUSH> label_brush_;
+    bool look_ = false;  // this window counts as a user of the shared font and pictures
     booth::CallList calls_;
     std::string currency_ = "$";
     std::string total_shown_;   // the total button's text as last written

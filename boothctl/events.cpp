@@ -5,14 +5,16 @@
 #include <new>
 
 #include "Tellarix_h.h"
-#include "text.h"
+#include "com.h"
+#include "win32/com_object.h"
+#include "win32/text.h"
 
 namespace tlx::boothctl {
 namespace {
 
 // A snapshot enumerator over copies of `Item`; `Copy` adds a reference to what an item holds.
 template <class Enum, class Item, const IID& kIid, void (*Copy)(Item&)>
-class SnapshotEnum final : public Enum {
+class SnapshotEnum final : public win32::ComObject<Enum> {
   public:
     SnapshotEnum(std::vector<Item> items, std::size_t pos) : items_(std::move(items)), pos_(pos) {
         ModuleAddRef();
@@ -20,22 +22,6 @@ class SnapshotEnum final : public Enum {
     ~SnapshotEnum() {
         for (Item& i : items_) ReleaseItem(i);
         ModuleRelease();
-    }
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == kIid) {
-            *out = static_cast<Enum*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
     }
     STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
         if (out == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
@@ -70,10 +56,12 @@ class SnapshotEnum final : public Enum {
     }
 
   private:
+    void* Find(REFIID iid) noexcept override {
+        return iid == kIid ? static_cast<Enum*>(this) : nullptr;
+    }
     static void ReleaseItem(Item& i);
     std::vector<Item> items_;
     std::size_t pos_;
-    ULONG refs_ = 1;
 };
 
 void AddRefPoint(IConnectionPoint*& p) {
@@ -140,10 +128,9 @@ STDMETHODIMP EventPoint::Advise(IUnknown* sink, DWORD* cookie) {
     *cookie = 0;
     if (sink == nullptr) return E_POINTER;
     // A sink that names the event interface is preferred; plain IDispatch sinks also hear it.
-    ComPtr<IDispatch> dispatch;
-    if (FAILED(
-            sink->QueryInterface(DIID__ICabineEvents, reinterpret_cast<void**>(dispatch.Put()))) &&
-        FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.Put()))))
+    win32::ComPtr<IDispatch> dispatch;
+    if (FAILED(sink->QueryInterface(DIID__ICabineEvents, dispatch.PutVoid())) &&
+        FAILED(sink->QueryInterface(IID_IDispatch, dispatch.PutVoid())))
         return CONNECT_E_CANNOTCONNECT;
     try {
         sinks_.push_back({next_cookie_, dispatch});
@@ -188,14 +175,15 @@ STDMETHODIMP EventPoint::EnumConnections(IEnumConnections** out) {
 
 void EventPoint::FirePrintClick(const std::string& text) {
     // A sink may unadvise while it handles the event; the others still hear it.
-    std::vector<ComPtr<IDispatch>> targets;
+    std::vector<win32::ComPtr<IDispatch>> targets;
     for (const Sink& s : sinks_) targets.push_back(s.dispatch);
-    for (const ComPtr<IDispatch>& sink : targets) {
+    const std::wstring wide = win32::WideFromAnsi(text);
+    for (const win32::ComPtr<IDispatch>& sink : targets) {
         VARIANT arg;
         VariantInit(&arg);
         V_VT(&arg) = VT_BSTR;
-        V_BSTR(&arg) = BstrFromAnsi(text);
-        if (V_BSTR(&arg) == nullptr && !text.empty()) continue;
+        V_BSTR(&arg) = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+        if (V_BSTR(&arg) == nullptr) continue;
         DISPPARAMS params{&arg, nullptr, 1, 0};
         // A failing sink is not reported and does not stop the others.
         sink->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,

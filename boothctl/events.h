@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "com.h"
+#include "win32/com_ptr.h"
 
 namespace tlx::boothctl {
 
@@ -34,7 +34,7 @@ class EventPoint final : public IConnectionPoint {
   private:
     struct Sink {
         DWORD cookie;
-        ComPtr<IDispatch> dispatch;
+        win32::ComPtr<IDispatch> dispatch;
     };
     IUnknown* owner_;
     std::vector<Sink> sinks_;

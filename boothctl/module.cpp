@@ -15,7 +15,6 @@ namespace tlx::boothctl {
 namespace {
 
 std::atomic<long> g_count{0};
-HINSTANCE g_instance = nullptr;
 
 using Creator = HRESULT (*)(IUnknown* outer, REFIID riid, void** out);
 
@@ -78,12 +77,6 @@ void ModuleAddRef() {
 void ModuleRelease() {
     --g_count;
 }
-long ModuleCount() {
-    return g_count.load();
-}
-HINSTANCE ModuleInstance() {
-    return g_instance;
-}
 
 HRESULT QueryFromTable(void* object, const InterfaceEntry* table, REFIID riid, void** out) {
     if (out == nullptr) return E_POINTER;
@@ -104,10 +97,7 @@ HRESULT QueryFromTable(void* object, const InterfaceEntry* table, REFIID riid, v
 using namespace tlx::boothctl;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_instance = instance;
-        DisableThreadLibraryCalls(instance);
-    }
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
     return TRUE;
 }
 
@@ -120,7 +110,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
 }
 
 STDAPI DllCanUnloadNow() {
-    return ModuleCount() == 0 ? S_OK : S_FALSE;
+    return g_count.load() == 0 ? S_OK : S_FALSE;
 }
 
 STDAPI DllRegisterServer() {
