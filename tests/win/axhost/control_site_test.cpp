@@ -6,100 +6,284 @@
 // after windows.h
 #include <exdisp.h>
 #include <gtest/gtest.h>
+#include <olectl.h>
 
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "axhost/control_site.h"
-#include "probe_control.h"
+#include "win32/com_object.h"
+#include "win32/com_ptr.h"
+#include "win32/text.h"
 
 using tellarix::ControlSite;
-using tellarix::EventArgText;
 using tellarix::SiteOptions;
+using tlx::win32::ComPtr;
 
 namespace {
+
+// The probe: a tiny ActiveX control registered for this process only. It writes down what
+// its container does to it, so the tests can check the container's side. Its events
+// (DIID_ProbeEvents) have DISPID 1 with one BSTR, like a booth's print request.
+const CLSID CLSID_ProbeControl = {0x6f0c2a41, 0x5b1e, 0x4c57, {0x9a, 0x3e, 0, 0, 0, 0, 0, 1}};
+const IID DIID_ProbeEvents = {0x6f0c2a41, 0x5b1e, 0x4c57, {0x9a, 0x3e, 0, 0, 0, 0, 0, 3}};
+struct ProbeLog {
+    std::string calls;  // what the container called, in order, each followed by a space
+    // As the last probe read them from its site: user mode, back colour, locale; the font.
+    std::vector<LONG> ambient = {0, 0, 0};
+    std::wstring fontName;
+    double fontPoints = 0;
+    int live = 0;               // probes not yet destroyed
+    IDispatch* sink = nullptr;  // the last sink advised, until it is unadvised
+} g_probe;
+
+// clang-format off
+#define NOTIMPL(sig) HRESULT STDMETHODCALLTYPE sig override { return E_NOTIMPL; }
+// clang-format on
+
+HRESULT Log(const char* call) {
+    (g_probe.calls += call) += ' ';
+    return S_OK;
+}
+
+// The control and its one connection point in one object: enough for a container's view.
+class Probe final : public tlx::win32::ComObject<IOleObject, IOleInPlaceObject, IOleControl,
+                                                 IConnectionPointContainer, IConnectionPoint> {
+  public:
+    Probe() { ++g_probe.live; }
+    ~Probe() override { --g_probe.live; }
+
+    // IOleObject
+    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
+        site_ = ComPtr<IOleClientSite>(site);
+        if (site) ReadAmbient();
+        return Log(site ? "SetClientSite" : "SetClientSite(null)");
+    }
+    HRESULT STDMETHODCALLTYPE Close(DWORD) override { return Log("Close"); }
+    // In place, in the window the site names, at the rectangle the site gives.
+    HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent,
+                                     LPCRECT) override {
+        Log("DoVerb");
+        ComPtr<IOleInPlaceSite> in;
+        ComPtr<IOleInPlaceFrame> frame;
+        ComPtr<IOleInPlaceUIWindow> doc;
+        RECT pos{}, clip{};
+        OLEINPLACEFRAMEINFO info{sizeof info, FALSE, nullptr, nullptr, 0};
+        HWND siteWindow = nullptr;
+        if (verb != OLEIVERB_INPLACEACTIVATE || window_ || !site ||
+            FAILED(site->QueryInterface(IID_IOleInPlaceSite, in.PutVoid())) ||
+            FAILED(in->GetWindowContext(frame.Put(), doc.Put(), &pos, &clip, &info)) ||
+            FAILED(in->GetWindow(&siteWindow)) || siteWindow != parent)
+            return E_UNEXPECTED;
+        window_ = CreateWindowExW(0, L"STATIC", L"probe", WS_CHILD | WS_VISIBLE, pos.left, pos.top,
+                                  pos.right - pos.left, pos.bottom - pos.top, parent, nullptr,
+                                  nullptr, nullptr);
+        return window_ ? S_OK : E_FAIL;
+    }
+    // IOleInPlaceObject
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* hwnd) override {
+        return (*hwnd = window_) ? S_OK : E_FAIL;
+    }
+    HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override {
+        if (window_) DestroyWindow(std::exchange(window_, nullptr));
+        return Log("InPlaceDeactivate");
+    }
+    HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT pos, LPCRECT) override {
+        MoveWindow(window_, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
+                   TRUE);
+        return S_OK;
+    }
+    // IOleControl
+    HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID) override {
+        ReadAmbient();
+        return Log("OnAmbientPropertyChange");
+    }
+    // IConnectionPointContainer
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** cp) override {
+        *cp = iid == DIID_ProbeEvents ? this : nullptr;
+        if (*cp) AddRef();
+        return *cp ? S_OK : CONNECT_E_NOCONNECTION;
+    }
+
+    // IConnectionPoint, one sink at a time (its Unadvise serves IOleObject's too, unused)
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
+        // A sink that does not answer for the event interface itself would miss events.
+        if (sink_ || !sink || FAILED(sink->QueryInterface(DIID_ProbeEvents, sink_.PutVoid())))
+            return CONNECT_E_CANNOTCONNECT;
+        *cookie = 1;
+        g_probe.sink = sink_.Get();
+        return Log("Advise");
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
+        if (cookie != 1 || !sink_) return CONNECT_E_NOCONNECTION;
+        if (g_probe.sink == sink_.Get()) g_probe.sink = nullptr;
+        sink_.Reset();
+        return Log("Unadvise");
+    }
+    // What the container never asks of a probe.
+    // clang-format off
+    NOTIMPL(GetClientSite(IOleClientSite**)); NOTIMPL(SetHostNames(LPCOLESTR, LPCOLESTR));
+    NOTIMPL(SetMoniker(DWORD, IMoniker*)); NOTIMPL(GetMoniker(DWORD, DWORD, IMoniker**));
+    NOTIMPL(InitFromData(IDataObject*, BOOL, DWORD));
+    NOTIMPL(GetClipboardData(DWORD, IDataObject**)); NOTIMPL(EnumVerbs(IEnumOLEVERB**));
+    NOTIMPL(Update()); NOTIMPL(IsUpToDate()); NOTIMPL(GetUserClassID(CLSID*));
+    NOTIMPL(GetUserType(DWORD, LPOLESTR*)); NOTIMPL(SetExtent(DWORD, SIZEL*));
+    NOTIMPL(GetExtent(DWORD, SIZEL*)); NOTIMPL(Advise(IAdviseSink*, DWORD*));
+    NOTIMPL(EnumAdvise(IEnumSTATDATA**)); NOTIMPL(GetMiscStatus(DWORD, DWORD*));
+    NOTIMPL(SetColorScheme(LOGPALETTE*));
+    NOTIMPL(ContextSensitiveHelp(BOOL)); NOTIMPL(UIDeactivate()); NOTIMPL(ReactivateAndUndo());
+    NOTIMPL(GetControlInfo(CONTROLINFO*)); NOTIMPL(OnMnemonic(MSG*)); NOTIMPL(FreezeEvents(BOOL));
+    NOTIMPL(EnumConnectionPoints(IEnumConnectionPoints**)); NOTIMPL(GetConnectionInterface(IID*));
+    NOTIMPL(GetConnectionPointContainer(IConnectionPointContainer**));
+    NOTIMPL(EnumConnections(IEnumConnections**));
+    // clang-format on
+
+  private:
+    void* Find(REFIID iid) noexcept override {
+        if (iid == IID_IOleObject) return static_cast<IOleObject*>(this);
+        if (iid == IID_IOleInPlaceObject) return static_cast<IOleInPlaceObject*>(this);
+        if (iid == IID_IOleControl) return static_cast<IOleControl*>(this);
+        if (iid == IID_IConnectionPointContainer)
+            return static_cast<IConnectionPointContainer*>(this);
+        return nullptr;
+    }
+
+    void ReadAmbient() {
+        ComPtr<IDispatch> ambient;
+        if (FAILED(site_.As(ambient, IID_IDispatch))) return;
+        auto Get = [](IDispatch* from, DISPID id, VARTYPE vt, VARIANT* v) {
+            DISPPARAMS none{};
+            VariantInit(v);
+            return SUCCEEDED(from->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, v, nullptr,
+                                          nullptr)) &&
+                   SUCCEEDED(VariantChangeType(v, v, 0, vt));
+        };
+        const DISPID ids[] = {DISPID_AMBIENT_USERMODE, DISPID_AMBIENT_BACKCOLOR,
+                              DISPID_AMBIENT_LOCALEID};
+        VARIANT v, font;
+        for (int i = 0; i < 3; ++i)
+            if (Get(ambient.Get(), ids[i], VT_I4, &v)) g_probe.ambient[i] = v.lVal;
+        if (Get(ambient.Get(), DISPID_AMBIENT_FONT, VT_DISPATCH, &font) && font.pdispVal) {
+            if (Get(font.pdispVal, DISPID_FONT_NAME, VT_BSTR, &v)) g_probe.fontName = v.bstrVal;
+            VariantClear(&v);
+            if (Get(font.pdispVal, DISPID_FONT_SIZE, VT_R8, &v)) g_probe.fontPoints = v.dblVal;
+        }
+        VariantClear(&font);
+    }
+
+    ComPtr<IOleClientSite> site_;
+    ComPtr<IDispatch> sink_;
+    HWND window_ = nullptr;
+};
+
+class ProbeFactory final : public tlx::win32::ComObject<IClassFactory> {
+  public:
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return ComPtr<Probe>::Adopt(new Probe)->QueryInterface(iid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+  private:
+    void* Find(REFIID iid) noexcept override {
+        return iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
+    }
+};
 
 void Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
-RECT RectIn(HWND window, HWND parent) {
+// Fires the probe's DISPID 1 with text, as a booth's Print button would.
+HRESULT Fire(const std::wstring& text) {
+    ComPtr<IDispatch> sink(g_probe.sink);  // the handler may unadvise it
+    tlx::win32::Bstr arg(text);
+    VARIANT v;
+    v.vt = VT_BSTR;
+    v.bstrVal = arg.Get();
+    DISPPARAMS params{&v, nullptr, 1, 0};
+    return sink ? sink->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr)
+                : E_UNEXPECTED;
+}
+
+// Where a window stands in its parent's client area: left, top, right, bottom.
+std::vector<LONG> PlaceIn(HWND window, HWND parent) {
     RECT r{};
     GetWindowRect(window, &r);
     MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
+    return {r.left, r.top, r.right, r.bottom};
 }
 
 class ControlSiteTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-        registration_ = std::make_unique<ProbeClassRegistration>();
+        ASSERT_HRESULT_SUCCEEDED(OleInitialize(nullptr));
+        g_probe = {};
+        CoRegisterClassObject(CLSID_ProbeControl,
+                              ComPtr<ProbeFactory>::Adopt(new ProbeFactory).Get(),
+                              CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &probeClass_);
         parent_ = CreateWindowExW(0, L"STATIC", L"axhost test",
                                   WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 640,
                                   480, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(parent_, nullptr);
     }
     void TearDown() override {
+        // Whatever the test hosted has gone: no window left in the parent, no probe alive.
+        EXPECT_TRUE(!parent_ || !GetWindow(parent_, GW_CHILD));
+        EXPECT_EQ(g_probe.live, 0);
         DestroyWindow(parent_);
         Pump();
-        registration_.reset();
+        RevokeProbe();
         OleUninitialize();
     }
+    void RevokeProbe() {
+        if (probeClass_) CoRevokeClassObject(std::exchange(probeClass_, 0));
+    }
     // The probe has no class information: the container is told its event interface.
-    std::unique_ptr<ControlSite> Host(SiteOptions options = {},
-                                      const CLSID& id = CLSID_ProbeControl, HRESULT* hr = nullptr,
-                                      bool told = true) {
+    std::unique_ptr<ControlSite> Host(SiteOptions options = {}, HRESULT* hr = nullptr,
+                                      const CLSID& id = CLSID_ProbeControl, bool told = true) {
         if (told) options.eventIid = DIID_ProbeEvents;
         return ControlSite::Create(
             parent_, id, RECT{10, 20, 280, 245}, 77,
             [this](DISPID id, DISPPARAMS* params) {
-                events_.push_back(std::to_wstring(id) + L":" +
-                                  EventArgText(params, 0).value_or(L"<none>"));
-                if (closeOnEvent_) closeOnEvent_->reset();
-                return throwInHandler_ ? throw std::runtime_error("handler failed") : S_OK;
+                const auto text = tellarix::EventArgText(params, 0).value_or(L"<none>");
+                events_.push_back(std::to_wstring(id) + L":" + text);
+                if (text == L"close") closing_->reset();
+                return text == L"throw" ? throw std::runtime_error("handler failed") : S_OK;
             },
             options, hr);
     }
 
     HWND parent_ = nullptr;
-    std::unique_ptr<ProbeClassRegistration> registration_;
+    DWORD probeClass_ = 0;
     std::vector<std::wstring> events_;
-    bool throwInHandler_ = false;
-    std::unique_ptr<ControlSite>* closeOnEvent_ = nullptr;
+    std::unique_ptr<ControlSite>* closing_ = nullptr;  // the site an event "close" closes
 };
 
 TEST_F(ControlSiteTest, ActivatesInPlaceInsideItsWrapperWindow) {
     auto site = Host();
     ASSERT_NE(site, nullptr);
-    const ProbeState& probe = LastProbe();
-    // The wrapper is the parent's child with the given id and cell; the control fills it.
+    // The control gets its site before it is connected and activated.
+    EXPECT_EQ(g_probe.calls, "SetClientSite Advise DoVerb ");
+    // The wrapper is the parent's child with the given id; the control fills the given cell.
     HWND wrapper = site->Window();
     EXPECT_EQ(GetParent(wrapper), parent_);
     EXPECT_EQ(GetDlgCtrlID(wrapper), 77);
-    const RECT cell = RectIn(wrapper, parent_);
-    EXPECT_EQ(std::vector<LONG>({cell.left, cell.top, cell.right, cell.bottom}),
-              std::vector<LONG>({10, 20, 280, 245}));
     ASSERT_NE(site->ControlWindow(), nullptr);
-    EXPECT_EQ(site->ControlWindow(), probe.window);
     EXPECT_EQ(GetParent(site->ControlWindow()), wrapper);
-    EXPECT_EQ(probe.activatedAt.right - probe.activatedAt.left, 270);
-    EXPECT_EQ(probe.activatedAt.bottom - probe.activatedAt.top, 225);
-    // A control that wants its site first gets it before it is connected and activated.
-    EXPECT_EQ(probe.log, "SetClientSite Advise DoVerb ");
-    EXPECT_TRUE(site->EventsConnected());
+    EXPECT_EQ(PlaceIn(site->ControlWindow(), parent_), (std::vector<LONG>{10, 20, 280, 245}));
     // Hidden until shown (booth pages show their booths), then moved as a whole.
     EXPECT_FALSE(IsWindowVisible(wrapper));
     site->Show();
     EXPECT_TRUE(IsWindowVisible(site->ControlWindow()));
     site->Move(RECT{100, 50, 300, 150});
-    const RECT moved = RectIn(site->ControlWindow(), parent_);
-    EXPECT_EQ(std::vector<LONG>({moved.left, moved.top, moved.right, moved.bottom}),
-              std::vector<LONG>({100, 50, 300, 150}));
+    EXPECT_EQ(PlaceIn(site->ControlWindow(), parent_), (std::vector<LONG>{100, 50, 300, 150}));
     site->Hide();
     EXPECT_FALSE(IsWindowVisible(site->ControlWindow()));
 }
@@ -108,84 +292,60 @@ TEST_F(ControlSiteTest, AmbientPropertiesReachTheControlAndFollowChanges) {
     SiteOptions options;
     options.ambient.backColor = RGB(1, 2, 3);
     options.ambient.locale = 0x0409;
-    options.ambient.fontName = L"Courier New";
-    options.ambient.fontPoints = 10;
+    // A face this machine has (ghostscript's fonts), so Wine gives it as asked.
+    options.ambient.fontName = L"Nimbus Sans";
+    options.ambient.fontPoints = 14;
     auto site = Host(options);
     ASSERT_NE(site, nullptr);
-    const ProbeState& probe = LastProbe();
-    EXPECT_EQ(std::vector<LONG>(probe.ambient, probe.ambient + 3),
-              std::vector<LONG>({-1, static_cast<LONG>(RGB(1, 2, 3)), 0x0409}));  // -1: true
-    // Wine may substitute a face: the control sees the one this system gives for the one asked.
-    FONTDESC desc{};
-    desc.cbSizeofstruct = sizeof desc;
-    desc.lpstrName = const_cast<LPOLESTR>(L"Courier New");
-    desc.cySize.int64 = 100000;
-    desc.sWeight = FW_NORMAL;
-    desc.sCharset = DEFAULT_CHARSET;
-    IFont* font = nullptr;
-    BSTR name = nullptr;
-    ASSERT_HRESULT_SUCCEEDED(
-        OleCreateFontIndirect(&desc, IID_IFont, reinterpret_cast<void**>(&font)));
-    font->get_Name(&name);
-    EXPECT_EQ(probe.fontName, name);
-    SysFreeString(name);
-    font->Release();
-    // Realised in whole pixels: 10 points come back within half a point.
-    EXPECT_NEAR(static_cast<double>(probe.fontSize) / 10000, 10.0, 0.5);
+    EXPECT_EQ(g_probe.ambient, (std::vector<LONG>{-1, 0x030201, 0x0409}));  // -1: true
+    EXPECT_EQ(g_probe.fontName, L"Nimbus Sans");
+    EXPECT_NEAR(g_probe.fontPoints, 14.0, 0.5);  // realised in whole pixels
 
     options.ambient.userMode = false;
     options.ambient.backColor = RGB(9, 9, 9);
     site->SetAmbient(options.ambient);
-    EXPECT_NE(probe.log.find("OnAmbientPropertyChange"), std::string::npos);
-    EXPECT_EQ(probe.ambient[0], 0);
-    EXPECT_EQ(probe.ambient[1], static_cast<LONG>(RGB(9, 9, 9)));
+    EXPECT_EQ(g_probe.calls, "SetClientSite Advise DoVerb OnAmbientPropertyChange ");
+    EXPECT_EQ(g_probe.ambient, (std::vector<LONG>{0, 0x090909, 0x0409}));
 }
 
 TEST_F(ControlSiteTest, EventsArriveAtTheHandler) {
     auto site = Host();
     ASSERT_NE(site, nullptr);
-    site->Show();
-    EXPECT_EQ(ProbeFire(L"Booth 1;\u20AC 1.50"), S_OK);
+    EXPECT_EQ(Fire(L"Booth 1;\u20AC 1.50"), S_OK);
     EXPECT_EQ(events_, std::vector<std::wstring>{L"1:Booth 1;\u20AC 1.50"});
     // A handler that throws must not take the control down; the control sees a failure.
-    throwInHandler_ = true;
-    EXPECT_TRUE(FAILED(ProbeFire(L"x")));
+    EXPECT_TRUE(FAILED(Fire(L"throw")));
     EXPECT_EQ(events_.size(), 2u);
 
     // A handler may close its own site.
-    throwInHandler_ = false;
     std::unique_ptr<ControlSite> own = Host();
-    closeOnEvent_ = &own;
-    EXPECT_EQ(ProbeFire(L"close"), S_OK);
+    closing_ = &own;
+    EXPECT_EQ(Fire(L"close"), S_OK);
     EXPECT_EQ(own, nullptr);
-    EXPECT_EQ(LiveProbes(), 1);
+    EXPECT_EQ(g_probe.live, 1);
 }
 
 TEST_F(ControlSiteTest, TearsDownInOrderAndLeavesNothingBehind) {
     Host().reset();
     // Events first, so nothing reaches the console from a control going away.
-    EXPECT_EQ(LastProbe().log,
+    EXPECT_EQ(g_probe.calls,
               "SetClientSite Advise DoVerb Unadvise InPlaceDeactivate Close SetClientSite(null) ");
-    EXPECT_EQ(LiveProbes(), 0);
     EXPECT_EQ(GetWindow(parent_, GW_CHILD), nullptr);
 
     // Its parent destroyed first, it still comes down whole.
     auto site = Host();
     DestroyWindow(std::exchange(parent_, nullptr));
     site.reset();
-    EXPECT_EQ(LiveProbes(), 0);
 }
 
 TEST_F(ControlSiteTest, FailsCleanlyWhenItCannotHost) {
     const CLSID unknown = {0x1b2c3d4e, 0x0000, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
     HRESULT hr = S_OK;
-    EXPECT_EQ(Host({}, unknown, &hr), nullptr);
+    EXPECT_EQ(Host({}, &hr, unknown), nullptr);
     EXPECT_EQ(hr, REGDB_E_CLASSNOTREG);
     // Events wanted but no interface to hear them on: refused rather than hosted deaf.
-    EXPECT_EQ(Host({}, CLSID_ProbeControl, &hr, false), nullptr);
+    EXPECT_EQ(Host({}, &hr, CLSID_ProbeControl, false), nullptr);
     EXPECT_TRUE(FAILED(hr));
-    EXPECT_EQ(LiveProbes(), 0);
-    EXPECT_EQ(GetWindow(parent_, GW_CHILD), nullptr);
     // Without a handler no event interface is needed.
     auto quiet = ControlSite::Create(parent_, CLSID_ProbeControl, RECT{0, 0, 50, 50}, 1, nullptr);
     ASSERT_NE(quiet, nullptr);
@@ -202,6 +362,19 @@ TEST_F(ControlSiteTest, ClaimsAllKeysOnlyWhenAsked) {
     EXPECT_FALSE(code(plain->Window()) || code(plain->ControlWindow()));
 }
 
+TEST_F(ControlSiteTest, ControlsOfOneClassShareItsFactoryWhileAnyLives) {
+    auto first = Host();
+    ASSERT_NE(first, nullptr);
+    RevokeProbe();  // the class is gone from this process's registrations
+    auto second = Host();
+    EXPECT_NE(second, nullptr) << "the class was looked up again for the second control";
+    first.reset();
+    second.reset();
+    HRESULT hr = S_OK;
+    EXPECT_EQ(Host({}, &hr), nullptr) << "the factory outlived its controls";
+    EXPECT_TRUE(FAILED(hr));
+}
+
 // Waits, pumping messages as the console's loop would, until the socket is readable.
 bool ReadableWithin(SOCKET s, DWORD ms) {
     for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() < end;) {
@@ -211,20 +384,6 @@ bool ReadableWithin(SOCKET s, DWORD ms) {
         if (select(0, &set, nullptr, nullptr, &tv) == 1) return true;
     }
     return false;
-}
-
-TEST_F(ControlSiteTest, ControlsOfOneClassShareItsFactoryWhileAnyLives) {
-    auto first = Host();
-    ASSERT_NE(first, nullptr);
-    registration_.reset();  // the class is gone from this process's registrations
-    auto second = Host();
-    EXPECT_NE(second, nullptr) << "the class was looked up again for the second control";
-    first.reset();
-    second.reset();
-    HRESULT hr = S_OK;
-    EXPECT_EQ(Host({}, CLSID_ProbeControl, &hr), nullptr) << "the factory outlived its controls";
-    EXPECT_TRUE(FAILED(hr));
-    EXPECT_EQ(LiveProbes(), 0);
 }
 
 TEST_F(ControlSiteTest, WebBrowserAsksForTheAddressItIsGiven) {
@@ -248,11 +407,9 @@ TEST_F(ControlSiteTest, WebBrowserAsksForTheAddressItIsGiven) {
     ASSERT_NE(site, nullptr) << std::hex << hr;
     auto browser = site->QueryControl<IWebBrowser2>(IID_IWebBrowser2);
     ASSERT_TRUE(browser);
-    BSTR url = SysAllocString((L"http://127.0.0.1:" + std::to_wstring(ntohs(addr.sin_port)) +
-                               L"/Login.aspx?login=op&password=a&b")
-                                  .c_str());
-    EXPECT_EQ(browser->Navigate(url, nullptr, nullptr, nullptr, nullptr), S_OK);
-    SysFreeString(url);
+    tlx::win32::Bstr url(L"http://127.0.0.1:" + std::to_wstring(ntohs(addr.sin_port)) +
+                         L"/Login.aspx?login=op&password=a&b");
+    EXPECT_EQ(browser->Navigate(url.Get(), nullptr, nullptr, nullptr, nullptr), S_OK);
 
     ASSERT_TRUE(ReadableWithin(server, 20000)) << "the browser never connected";
     const SOCKET client = accept(server, nullptr, nullptr);
@@ -265,7 +422,6 @@ TEST_F(ControlSiteTest, WebBrowserAsksForTheAddressItIsGiven) {
     Pump();
     browser.Reset();
     site.reset();  // must come down cleanly with a page loading or loaded
-    EXPECT_EQ(GetWindow(parent_, GW_CHILD), nullptr);
     closesocket(client);
     closesocket(server);
     WSACleanup();
