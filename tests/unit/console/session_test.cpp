@@ -10,6 +10,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Kind = ReadResult::Kind;
+using Events = std::vector<SessionEvent>;
 
 // One scripted read: what arrives, and how many seconds the wait for it took.
 struct ScriptedRead {
@@ -19,12 +20,17 @@ struct ScriptedRead {
     bool console_closes_meanwhile = false;
 };
 
-struct Script : SessionLink {
+// The server and the operator around one session, on a clock only the reads move.
+struct Counter : SessionLink, SessionSink {
     std::deque<ScriptedRead> reads;
     std::int64_t now = 1000;
-    bool* closing = nullptr;
     std::vector<std::int64_t> keep_alives;  // clock at each keep-alive
-    int reads_after_end = 0;
+    Events events;
+    int lost = 0, reads_after_end = 0, slept_ms = 0, attempts = 0;
+    int free_every = 0;       // only every n-th delivery finds room in the queue
+    int close_after_ms = -1;  // the console closes once it has slept this long
+    bool closing = false;
+    link::MessageFramer framer{link::MessageFramer::Mode::kFullRecords};
 
     ReadResult Read(std::span<std::uint8_t> buffer, int timeout) override {
         EXPECT_EQ(timeout, 20);
@@ -32,211 +38,150 @@ struct Script : SessionLink {
             ++reads_after_end;
             return {Kind::kFailed, 0};
         }
-        auto r = std::move(reads.front());
+        const ScriptedRead r = std::move(reads.front());
         reads.pop_front();
         now += r.seconds;
-        if (r.console_closes_meanwhile && closing) *closing = true;
-        if (r.bytes.size() > buffer.size()) {
-            ADD_FAILURE() << "scripted read larger than the buffer";
-            return {Kind::kFailed, 0};
-        }
-        std::copy(r.bytes.begin(), r.bytes.end(), buffer.begin());
+        closing |= r.console_closes_meanwhile;
+        std::copy(r.bytes.begin(), r.bytes.end(), buffer.begin());  // at most a record each
         return {r.kind, r.bytes.size()};
     }
     void SendKeepAlive() override { keep_alives.push_back(now); }
-};
-
-struct Operator : SessionSink {
-    std::vector<SessionEvent> events;
-    int lost = 0;
-    bool closing = false;
-    int refuse_every = 0;  // refuse every n-th delivery attempt (a full queue)
-    int attempts = 0;
-
     bool Deliver(const SessionEvent& e) override {
-        if (refuse_every && ++attempts % refuse_every != 0) return false;
+        if (free_every && ++attempts % free_every != 0) return false;
         events.push_back(e);
         return true;
     }
     void ConnectionLost() override { ++lost; }
     bool Closing() const override { return closing; }
-};
 
-struct Harness {
-    Script link;
-    Operator op;
-    int slept_ms = 0;
-    link::MessageFramer framer{link::MessageFramer::Mode::kFullRecords};
-
-    void Go() {
-        link.closing = &op.closing;
-        SessionClock clock{[this] { return link.now; }, [this](int ms) { slept_ms += ms; }};
-        RunSession(link, framer, op, clock);
-    }
-};
-
-Bytes Record(std::int32_t type, std::string_view text) {
-    const auto wire = link::MakeTextMessage(type, text).Encode();
-    return Bytes(wire.begin(), wire.end());
-}
-
-Bytes Short(std::int32_t type, std::string_view text) {
-    Bytes b = Record(type, text);
-    b.resize(4 + text.size() + 1);
-    return b;
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-const SessionEvent kDial{EventKind::kDial, "12", "0049301234;Germany;0.12"};
-const SessionEvent kFinish{EventKind::kFinished, "12;75;1.5", ""};
-
-// A read delivers at most one record's worth; a longer piece comes in several reads.
-void AddReads(std::deque<ScriptedRead>& reads, const Bytes& piece) {
-    for (std::size_t at = 0; at < piece.size(); at += link::kRecordSize) {
-        const auto end = std::min(at + link::kRecordSize, piece.size());
-        reads.push_back({Kind::kData, Bytes(piece.begin() + at, piece.begin() + end)});
-    }
-}
-
-TEST(Session, RecordSplitAtAnyOffsetStaysOneMessage) {
-    const Bytes both = Join({Record(101, "12;0049301234;Germany;0.12"), Record(103, "12;75;1.5")});
-    for (std::size_t cut = 1; cut < both.size(); ++cut) {
-        Harness run;
-        AddReads(run.link.reads, Bytes(both.begin(), both.begin() + cut));
-        AddReads(run.link.reads, Bytes(both.begin() + cut, both.end()));
-        run.Go();
-        ASSERT_EQ(run.op.events, (std::vector<SessionEvent>{kDial, kFinish})) << "cut at " << cut;
-    }
-}
-
-TEST(Session, ShortMessagesArrivingTogetherOrInPiecesAllComeOut) {
-    const Bytes stream = Join({Short(101, "12;0049301234;Germany;0.12"), Short(102, "12"),
-                               Short(103, "12;75;1.5"), Short(104, "3")});
-    const std::vector<SessionEvent> expected{
-        kDial, {EventKind::kConnected, "12", ""}, kFinish, {EventKind::kRejected, "3", ""}};
-    for (std::size_t piece : {1u, 3u, 7u, 40u, 259u}) {
-        Harness run;
-        run.framer = link::MessageFramer(link::MessageFramer::Mode::kShortMessages);
+    // `stream` arrives in reads of `piece` bytes.
+    void Arrive(const Bytes& stream, std::size_t piece) {
         for (std::size_t at = 0; at < stream.size(); at += piece) {
-            const auto end = std::min(at + piece, stream.size());
-            run.link.reads.push_back(
-                {Kind::kData, Bytes(stream.begin() + at, stream.begin() + end)});
+            const auto end = stream.begin() + std::min(at + piece, stream.size());
+            reads.push_back({Kind::kData, Bytes(stream.begin() + at, end)});
         }
-        run.Go();
-        EXPECT_EQ(run.op.events, expected) << "pieces of " << piece;
+    }
+    void Go() {
+        const SessionClock clock{[this] { return now; },
+                                 [this](int ms) {
+                                     slept_ms += ms;
+                                     closing |= close_after_ms >= 0 && slept_ms > close_after_ms;
+                                 }};
+        RunSession(*this, framer, *this, clock);
+    }
+};
+
+// The full record, or only its type, text and NUL.
+Bytes Message(std::int32_t type, std::string_view text, bool full = true) {
+    const auto wire = link::MakeTextMessage(type, text).Encode();
+    return Bytes(wire.begin(), wire.begin() + (full ? wire.size() : 4 + text.size() + 1));
+}
+
+TEST(Session, CallEventsInAnyPiecesComeOutAndOthersAreIgnored) {
+    const Events expected{{EventKind::kDial, "12", "0049301234;Germany;0.12"},
+                          {EventKind::kConnected, "12", ""},
+                          {EventKind::kFinished, "12;75;1.5", ""},
+                          {EventKind::kRejected, "3", ""}};
+    for (bool full : {true, false}) {
+        Bytes stream;
+        for (const auto& [type, text] : {std::pair{101, "12;0049301234;Germany;0.12"},
+                                         {102, "12"},
+                                         {100, "http://x/;1;2"},
+                                         {103, "12;75;1.5"},
+                                         {3, ""},
+                                         {105, "1"},
+                                         {104, "3"}}) {
+            const Bytes m = Message(type, text, full);
+            stream.insert(stream.end(), m.begin(), m.end());
+        }
+        for (std::size_t piece : {1u, 7u, 40u, 259u}) {
+            Counter run;
+            if (!full) run.framer = link::MessageFramer(link::MessageFramer::Mode::kShortMessages);
+            run.Arrive(stream, piece);
+            run.Go();
+            EXPECT_EQ(run.events, expected) << (full ? "full" : "short") << " in " << piece;
+        }
     }
 }
 
-TEST(Session, MessagesLeftFromTheBoothListReadComeFirst) {
-    Harness run;
-    run.framer.Feed(Record(102, "7"));
-    run.link.reads = {{Kind::kData, Record(104, "8")}};
-    run.Go();
-    ASSERT_EQ(run.op.events.size(), 2u);
-    EXPECT_EQ(run.op.events[0].first, "7");
-    EXPECT_EQ(run.op.events[1].first, "8");
-}
-
-TEST(Session, OtherTypesAreIgnored) {
-    Harness run;
-    run.link.reads = {{Kind::kData, Record(100, "http://x/;1;2")},
-                      {Kind::kData, Record(3, "")},
-                      {Kind::kData, Record(105, "1")},
-                      {Kind::kData, Record(102, "1")}};
-    run.Go();
-    EXPECT_EQ(run.op.events, (std::vector<SessionEvent>{{EventKind::kConnected, "1", ""}}));
-}
-
+// Messages read together with the booth list come first.
 TEST(Session, ServerClosingTheConnectionEndsTheSessionOnce) {
-    Harness run;
-    run.link.reads = {{Kind::kData, Record(102, "1")}, {Kind::kClosed, {}, 0}};
+    Counter run;
+    run.framer.Feed(Message(102, "7"));
+    run.reads = {{Kind::kData, Message(104, "8")}, {Kind::kClosed, {}}};
     run.Go();
-    EXPECT_EQ(run.op.lost, 1);
-    EXPECT_EQ(run.link.reads_after_end, 0) << "no reading after the close";
-    EXPECT_TRUE(run.link.keep_alives.empty()) << "no keep-alives on a dead connection";
+    EXPECT_EQ(run.events,
+              (Events{{EventKind::kConnected, "7", ""}, {EventKind::kRejected, "8", ""}}));
+    EXPECT_EQ(run.lost, 1);
+    EXPECT_EQ(run.reads_after_end, 0) << "no reading after the close";
+    EXPECT_TRUE(run.keep_alives.empty()) << "no keep-alives on a dead connection";
 }
 
-TEST(Session, LossCausedByTheConsoleIsNotReported) {
-    Harness run;
-    run.op.closing = true;
-    run.link.reads = {{Kind::kFailed, {}}};
-    run.Go();
-    EXPECT_EQ(run.op.lost, 0);
-
-    Harness timed_out;  // a time-out while the console closes sends no keep-alive
-    timed_out.link.reads = {{Kind::kTimedOut, {}, 20, true}, {Kind::kFailed, {}}};
-    timed_out.Go();
-    EXPECT_TRUE(timed_out.link.keep_alives.empty());
-    EXPECT_EQ(timed_out.op.lost, 0);
-}
-
-TEST(Session, StartDelayIsCutShortWhenClosing) {
-    Harness run;
-    run.op.closing = true;
-    run.Go();
-    EXPECT_EQ(run.slept_ms, 0);
-    EXPECT_EQ(run.link.reads_after_end, 0);
-    Harness normal;
+// Closing during the start delay cuts it short; a loss the console caused is not reported,
+// and a time-out while it closes sends no keep-alive.
+TEST(Session, ConsoleClosingEndsTheSessionQuietly) {
+    Counter normal, at_start, failed, timed_out;
     normal.Go();
     EXPECT_EQ(normal.slept_ms, 2000);
+    at_start.closing = true;
+    at_start.Go();
+    EXPECT_EQ(at_start.slept_ms, 0);
+    EXPECT_EQ(at_start.reads_after_end, 0);
+
+    failed.reads = {{Kind::kFailed, {}, 0, true}};
+    failed.Go();
+    EXPECT_EQ(failed.lost, 0);
+    timed_out.reads = {{Kind::kTimedOut, {}, 20, true}, {Kind::kFailed, {}}};
+    timed_out.Go();
+    EXPECT_TRUE(timed_out.keep_alives.empty());
+    EXPECT_EQ(timed_out.lost, 0);
 }
 
 TEST(Session, KeepAliveAfterSilenceAndBeforeLateMessages) {
-    Harness run;
-    run.link.reads = {
-        {Kind::kTimedOut, {}, 20},            // silence: keep-alive at 1020
-        {Kind::kData, Record(102, "1"), 20},  // 20 s later: not yet due
-        {Kind::kData, Record(102, "1"), 1},   // 21 s after the last: due before handling
-        {Kind::kData, Record(102, "1"), 15}, {Kind::kTimedOut, {}, 20},  // keep-alive at 1076
+    Counter run;
+    run.reads = {
+        {Kind::kTimedOut, {}, 20},             // silence: keep-alive at 1020
+        {Kind::kData, Message(102, "1"), 20},  // 20 s later: not yet due
+        {Kind::kData, Message(102, "1"), 1},   // 21 s after the last: due before handling
+        {Kind::kData, Message(102, "1"), 15},
+        {Kind::kTimedOut, {}, 20},  // keep-alive at 1076
     };
     run.Go();
-    EXPECT_EQ(run.link.keep_alives, (std::vector<std::int64_t>{1020, 1041, 1076}));
-    EXPECT_EQ(run.op.events.size(), 3u);
-}
+    EXPECT_EQ(run.keep_alives, (std::vector<std::int64_t>{1020, 1041, 1076}));
+    EXPECT_EQ(run.events.size(), 3u);
 
-TEST(Session, ClockSetBackSendsNoKeepAliveBeforeMessages) {
-    Harness run;
-    run.link.reads = {{Kind::kData, Record(102, "1"), -3600}, {Kind::kData, Record(102, "1"), 10}};
-    run.Go();
-    EXPECT_TRUE(run.link.keep_alives.empty());
+    Counter set_back;  // a clock set back sends no keep-alive before messages
+    set_back.reads = {{Kind::kData, Message(102, "1"), -3600},
+                      {Kind::kData, Message(102, "1"), 10}};
+    set_back.Go();
+    EXPECT_TRUE(set_back.keep_alives.empty());
 }
 
 TEST(Session, FullQueueDelaysButLosesNothing) {
-    Harness run;
-    run.op.refuse_every = 3;  // two of every three attempts find the queue full
+    Counter run;
+    run.free_every = 3;  // two of every three attempts find the queue full
     Bytes stream;
-    for (int i = 0; i < 50; ++i) stream = Join({stream, Record(102, std::to_string(i))});
-    run.link.reads.push_back({Kind::kData, stream});  // larger than one read: split it
-    run.link.reads.clear();
-    for (std::size_t at = 0; at < stream.size(); at += 259) {
-        run.link.reads.push_back(
-            {Kind::kData, Bytes(stream.begin() + at, stream.begin() + at + 259)});
+    for (int i = 0; i < 50; ++i) {
+        const Bytes m = Message(102, std::to_string(i));
+        stream.insert(stream.end(), m.begin(), m.end());
     }
+    run.Arrive(stream, 259);
     run.Go();
-    ASSERT_EQ(run.op.events.size(), 50u);
-    for (int i = 0; i < 50; ++i) EXPECT_EQ(run.op.events[i].first, std::to_string(i));
+    ASSERT_EQ(run.events.size(), 50u);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(run.events[i].first, std::to_string(i));
     EXPECT_EQ(run.slept_ms, 2000 + 100 * kDeliveryRetryMs);
-    EXPECT_EQ(run.op.lost, 1);
+    EXPECT_EQ(run.lost, 1);
 }
 
 TEST(Session, FullQueueWhileClosingGivesUp) {
-    Harness run;
-    run.op.refuse_every = 1000000;
-    run.link.reads = {{Kind::kData, Record(102, "1")}};
-    SessionClock clock{[&] { return run.link.now; },
-                       [&](int ms) {
-                           run.slept_ms += ms;
-                           if (run.slept_ms > 2100) run.op.closing = true;
-                       }};
-    RunSession(run.link, run.framer, run.op, clock);
-    EXPECT_TRUE(run.op.events.empty());
-    EXPECT_EQ(run.op.lost, 0);
-    EXPECT_EQ(run.link.reads_after_end, 0);
+    Counter run;
+    run.free_every = 1000000;
+    run.close_after_ms = 2100;
+    run.Arrive(Message(102, "1"), 259);
+    run.Go();
+    EXPECT_TRUE(run.events.empty());
+    EXPECT_EQ(run.lost, 0);
+    EXPECT_EQ(run.reads_after_end, 0);
 }
 
 }  // namespace
