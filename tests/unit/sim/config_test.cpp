@@ -28,7 +28,7 @@ TEST(SimConfig, AccountsBoothsAndAddresses) {
 }
 
 TEST(SimConfig, RefusedWithAClearReason) {
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--user", "x"}, "has no --password"},
         {{"--password", "x"}, "must follow a --user"},
         {{"--booths", "1,,2"}, "empty"},
@@ -45,8 +45,7 @@ TEST(SimConfig, RefusedWithAClearReason) {
         {{"--tariff", "0 0.10 Local", "--tariff", "0 0.20 City"}, "prefix \"0\" is given twice"},
         {{"--frobnicate"}, "unknown option --frobnicate"},
         {{"--log"}, "needs a value"},
-        {{"--web-address", "http://a;b/"}, "';'"},
-    };
+        {{"--web-address", "http://a;b/"}, "';'"}};
     for (const auto& [args, expected] : cases) {
         SimConfig c;
         const auto r = ParseCommandLine(args, c);
@@ -55,11 +54,11 @@ TEST(SimConfig, RefusedWithAClearReason) {
     }
 }
 
+// "http://h/" has 9 characters, "http://127.0.0.1:0/" 19 now and up to 23 once the system has
+// picked the port; a booth adds ';' and its key. In short form the longest list would look
+// like a full record. An empty error: the list fits.
 TEST(SimConfig, BoothListMustFitOneMessage) {
-    // "http://h/" is 9 characters, "http://127.0.0.1:0/" 19 now and up to 23 once the system
-    // has picked the port; a booth adds ';' and its key. In short form the longest list would
-    // look like a full record. An empty error: the list fits.
-    const std::vector<std::tuple<std::string, std::size_t, bool, std::string>> cases = {
+    const std::tuple<std::string, std::size_t, bool, std::string> cases[] = {
         {"--web-address=http://h/", 254 - 9, false, ""},
         {"--web-address=http://h/", 255 - 9, false,
          "needs 255 characters but one message holds 254"},
@@ -67,8 +66,7 @@ TEST(SimConfig, BoothListMustFitOneMessage) {
          "needs 254 characters but one message holds 253"},
         {"--web-address=http://h/", 253 - 9, true, ""},
         {"--http=127.0.0.1:0", 255 - 23, false, "needs 255 characters"},
-        {"--http=127.0.0.1:0", 254 - 23, false, ""},
-    };
+        {"--http=127.0.0.1:0", 254 - 23, false, ""}};
     for (const auto& [address, list_chars, short_form, error] : cases) {
         SimConfig c;
         std::vector<std::string> args = {address, "--booth", std::string(list_chars - 1, 'k')};
@@ -82,28 +80,19 @@ TEST(SimConfig, BoothListMustFitOneMessage) {
 TEST(SimConfig, ConfigFileLinesAndErrorsWithLineNumbers) {
     SimConfig c;
     const auto r = ParseConfigText(
-        "# shop at the station\n"
-        "account anna sec ret\r\n"
-        "\n"
-        "booths 1,2\n"
-        "tariff 00 1.20 Far away\n"
-        "short-messages\n"
-        "seed 42\n",
+        "# shop at the station\naccount anna sec ret\r\n\nbooths 1,2\n"
+        "tariff 00 1.20 Far away\nshort-messages\nseed 42\n",
         "shop.conf", c);
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(c.accounts.size(), 1u);
-    EXPECT_EQ(c.accounts[0].password, "sec ret");
-    EXPECT_TRUE(c.short_messages);
-    EXPECT_EQ(c.seed, 42u);
     ASSERT_EQ(c.tariffs.size(), 1u);
-    EXPECT_EQ(c.tariffs[0].description, "Far away");
-    EXPECT_EQ(c.tariffs[0].price_cents, 120);
-
+    EXPECT_EQ(std::tie(c.accounts[0].password, c.short_messages, c.seed, c.tariffs[0].description,
+                       c.tariffs[0].price_cents),
+              std::make_tuple("sec ret", true, 42u, "Far away", 120));
     // A missing value and an option the file may not carry, each named by its line.
-    for (const auto& [text, error] : {std::pair{"booths 1\nseed\n", "shop.conf:2: "},
-                                      std::pair{"booths 1\npassword x\n", "shop.conf:2: "}}) {
+    for (const char* text : {"booths 1\nseed\n", "booths 1\npassword x\n"}) {
         SimConfig bad;
-        EXPECT_EQ(ParseConfigText(text, "shop.conf", bad).error.rfind(error, 0), 0u) << text;
+        EXPECT_EQ(ParseConfigText(text, "shop.conf", bad).error.rfind("shop.conf:2: ", 0), 0u);
     }
 }
 
@@ -113,14 +102,13 @@ TEST(SimConfig, ShippedExamplesAreValid) {
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(c.mode, TrafficMode::kGenerate);
     std::ifstream in(SIM_EXAMPLES "/first-call.scenario");
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
-    const auto parsed = ParseScenario(text);
+    const auto parsed = ParseScenario(std::string(std::istreambuf_iterator<char>(in), {}));
     ASSERT_TRUE(parsed.scenario) << parsed.error;
     EXPECT_GT(parsed.scenario->steps.size(), 10u);
 }
 
-TEST(SimConfig, MoneyTextsRoundTrip) {
-    for (const std::int64_t cents : {0L, 5L, 10L, 99L, 100L, 1205L, -150L, 123456789L})
+TEST(SimConfig, MoneyTexts) {
+    for (const std::int64_t cents : {0L, 5L, 99L, 100L, 1205L, -150L, 123456789L})
         EXPECT_EQ(ParseCents(FormatCents(cents)), cents) << FormatCents(cents);
     EXPECT_EQ(FormatCents(5), "0.05");
     EXPECT_EQ(FormatCents(-150), "-1.50");

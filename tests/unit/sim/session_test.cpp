@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
+#include "link/framer.h"
 #include "wire.h"
 
 namespace tlx::sim {
@@ -25,26 +25,8 @@ std::string Unhex(const std::string& hex) {
 link::Block BlockOf(const std::string& hex) {
     const auto bytes = Unhex(hex);
     link::Block b{};
-    std::copy(bytes.begin(), bytes.end(), b.begin());
+    std::copy_n(bytes.begin(), std::min(bytes.size(), b.size()), b.begin());
     return b;
-}
-
-struct Vector {
-    std::string user, password;
-    link::Block challenge, enciphered, response;
-};
-
-std::vector<Vector> LoadVectors() {
-    std::ifstream in(SIM_TEST_DATA "/login_vectors.txt");
-    std::vector<Vector> out;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream fields(line);
-        std::string f[5];
-        for (auto& field : f) std::getline(fields, field, '\t');
-        out.push_back({f[0], Unhex(f[1]), BlockOf(f[2]), BlockOf(f[3]), BlockOf(f[4])});
-    }
-    return out;
 }
 
 class FakeHost : public SessionHost {
@@ -88,6 +70,7 @@ class FakeHost : public SessionHost {
 };
 
 const TimePoint t0 = Clock::now();
+const Bytes kKeepAlive = {13, 0, 0, 0};
 
 Bytes Take(ClientSession& s) {
     const auto p = s.pending();
@@ -114,7 +97,7 @@ Bytes Respond(ClientSession& s, const link::Block& response) {
 // response; returns what followed.
 Bytes LogIn(ClientSession& s, const std::string& user = "bob", const std::string& pw = "secret") {
     auto response = ResponseTo(Request(s, user), pw);
-    response.insert(response.end(), {13, 0, 0, 0});
+    response.insert(response.end(), kKeepAlive.begin(), kKeepAlive.end());
     s.OnBytes(response, t0);
     return Take(s);
 }
@@ -123,44 +106,53 @@ std::pair<std::int32_t, std::size_t> TypeAndSize(const Bytes& b) {
     return {b.size() < 4 ? -1 : TypeOf(b), b.size()};
 }
 
+// Per line: user, password, challenge, the challenge enciphered, the response (all but the
+// user in hex). A response with one bit wrong must be refused with the 4-byte answer.
 TEST(SessionLogin, ChallengeAndAnswerMatchIndependentCiphertexts) {
-    const auto vectors = LoadVectors();
-    ASSERT_EQ(vectors.size(), 4u);
-    for (const auto& v : vectors) {
-        SCOPED_TRACE(v.user);
+    std::ifstream in(SIM_TEST_DATA "/login_vectors.txt");
+    int vectors = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        std::string f[5];
+        for (auto& field : f) std::getline(fields, field, '\t');
+        const std::string user = f[0], password = Unhex(f[1]);
+        const link::Block enciphered = BlockOf(f[3]), response = BlockOf(f[4]);
+        SCOPED_TRACE(user);
+        ++vectors;
         FakeHost host;
-        host.cfg.accounts = {{v.user, v.password}};
-        host.next_challenge = v.challenge;
-        // One wrong bit in the last byte is refused with the 4-byte answer.
+        host.cfg.accounts = {{user, password}};
+        host.next_challenge = BlockOf(f[2]);
         ClientSession bad(1, "bad", host, t0), s(2, "good", host, t0);
-        link::Block wrong = v.response;
+        link::Block wrong = response;
         wrong[15] ^= 1;
-        Request(bad, v.user);
+        Request(bad, user);
         EXPECT_EQ(TypeAndSize(Respond(bad, wrong)),
                   std::make_pair(+link::kLoginIncorrect, link::kShortSize));
         EXPECT_TRUE(bad.done());
-        EXPECT_FALSE(host.IsLoggedIn(v.user));
+        EXPECT_FALSE(host.IsLoggedIn(user));
 
-        const auto challenge = Request(s, v.user);
+        const auto challenge = Request(s, user);
         ASSERT_EQ(TypeAndSize(challenge),
                   std::make_pair(+link::kLoginChallenge, link::kRecordSize));
-        EXPECT_EQ(Enciphered(challenge), v.enciphered);
+        EXPECT_EQ(Enciphered(challenge), enciphered);
         // The console's side of the computation gives the same independent answer.
-        EXPECT_EQ(link::ComputeChallengeResponse(v.password, v.enciphered), v.response);
-        const auto after = Respond(s, v.response);
+        EXPECT_EQ(link::ComputeChallengeResponse(password, enciphered), response);
+        const auto after = Respond(s, response);
         ASSERT_EQ(after.size(), link::kShortSize + link::kRecordSize);
         EXPECT_EQ(TypeOf(after), link::kLoginAccepted);
         const auto list = link::DecodeMessage(std::span(after).subspan(4));
         EXPECT_EQ(list->type, link::kBoothList);
         EXPECT_EQ(list->Text(), "http://127.0.0.1:1805/;1;2");
-        EXPECT_TRUE(host.IsLoggedIn(v.user) && s.logged_in());
+        EXPECT_TRUE(host.IsLoggedIn(user) && s.logged_in());
     }
+    EXPECT_EQ(vectors, 4);
 }
 
 TEST(SessionLogin, RefusalsUseTheRightTypeAndLength) {
     FakeHost host;
     ClientSession stranger(1, "a", host, t0), first(2, "b", host, t0), second(3, "c", host, t0),
-        third(4, "d", host, t0);
+        third(4, "d", host, t0), brief(5, "e", host, t0);
     // An unknown user gets a whole record straight after the LoginRequest, no challenge.
     EXPECT_EQ(TypeAndSize(Request(stranger, "nobody")),
               std::make_pair(+link::kLoginIncorrect, link::kRecordSize));
@@ -171,6 +163,10 @@ TEST(SessionLogin, RefusalsUseTheRightTypeAndLength) {
               std::make_pair(+link::kAlreadyLoggedIn, link::kShortSize));
     first.OnPeerClosed(t0, "gone");
     EXPECT_EQ(TypeOf(LogIn(third)), link::kLoginAccepted);
+    // A server writing short messages sends the challenge as type and block only.
+    host.cfg.short_messages = true;
+    EXPECT_EQ(TypeAndSize(Request(brief, "bob")),
+              std::make_pair(+link::kLoginChallenge, link::kShortSize + link::kBlockSize));
 }
 
 TEST(SessionInput, BadClientsAreClosedOrIgnored) {
@@ -182,7 +178,7 @@ TEST(SessionInput, BadClientsAreClosedOrIgnored) {
     // After login a stray login record is skipped whole; garbage ends the session.
     LogIn(stray);
     stray.OnBytes(Record(link::MakeLoginRequest("bob")), t0);
-    stray.OnBytes(Bytes{13, 0, 0, 0}, t0);
+    stray.OnBytes(kKeepAlive, t0);
     EXPECT_TRUE(stray.logged_in());
     stray.OnBytes(Bytes{0xff, 0xff, 0xff, 0x7f}, t0);
     EXPECT_TRUE(stray.done());
@@ -193,27 +189,6 @@ TEST(SessionInput, BadClientsAreClosedOrIgnored) {
     EXPECT_FALSE(quiet.done());
     quiet.Tick(t0 + 6s);
     EXPECT_TRUE(quiet.done());
-}
-
-TEST(SessionInput, KeepAliveGapsOverTheLimitAreReported) {
-    FakeHost host;
-    ClientSession s(1, "t", host, t0);
-    LogIn(s);
-    const Bytes ka = {13, 0, 0, 0};
-    s.OnBytes(ka, t0 + 20s);  // exactly the limit: fine
-    s.OnBytes(ka, t0 + 41500ms);
-    ASSERT_EQ(host.reports.size(), 2u);  // the login line, then the gap
-    EXPECT_NE(host.reports[1].find("keep-alive gap of 21.50 s"), std::string::npos)
-        << host.reports[1];
-    s.OnBytes(ka, t0 + 50s);
-    EXPECT_EQ(host.reports.size(), 2u);
-    // A console that goes quiet is reported while it stays quiet, once.
-    s.Tick(t0 + 79s);
-    EXPECT_EQ(host.reports.size(), 2u);
-    s.Tick(t0 + 81s);
-    s.Tick(t0 + 90s);
-    ASSERT_EQ(host.reports.size(), 3u);
-    EXPECT_NE(host.reports[2].find("no keep-alive for 31.00 s"), std::string::npos);
 }
 
 TEST(SessionInput, RandomBytesInAnyPhaseNeverBreakTheSession) {
@@ -239,6 +214,26 @@ TEST(SessionInput, RandomBytesInAnyPhaseNeverBreakTheSession) {
         EXPECT_TRUE(s.done());
         EXPECT_TRUE(host.live.empty());
     }
+}
+
+TEST(SessionInput, KeepAliveGapsOverTheLimitAreReported) {
+    FakeHost host;
+    ClientSession s(1, "t", host, t0);
+    LogIn(s);
+    s.OnBytes(kKeepAlive, t0 + 20s);  // exactly the limit: fine
+    s.OnBytes(kKeepAlive, t0 + 41500ms);
+    ASSERT_EQ(host.reports.size(), 2u);  // the login line, then the gap
+    EXPECT_NE(host.reports[1].find("keep-alive gap of 21.50 s"), std::string::npos)
+        << host.reports[1];
+    s.OnBytes(kKeepAlive, t0 + 50s);
+    EXPECT_EQ(host.reports.size(), 2u);
+    // A console that goes quiet is reported while it stays quiet, once.
+    s.Tick(t0 + 79s);
+    EXPECT_EQ(host.reports.size(), 2u);
+    s.Tick(t0 + 81s);
+    s.Tick(t0 + 90s);
+    ASSERT_EQ(host.reports.size(), 3u);
+    EXPECT_NE(host.reports[2].find("no keep-alive for 31.00 s"), std::string::npos);
 }
 
 TEST(SessionOutput, ConsoleThatStopsReadingIsDroppedAtTheLimit) {
@@ -268,14 +263,21 @@ TEST(SessionOutput, ConsoleThatStopsReadingIsDroppedAtTheLimit) {
     EXPECT_TRUE(t.done());
 }
 
+// In short form, read as the console reads it: the booth list alone, then each generated
+// event once its own gap in shop time has passed, and not before.
 TEST(SessionTraffic, GeneratedEventsComeAfterTheirOwnGapInShopTime) {
     FakeHost host;
     host.cfg.mode = TrafficMode::kGenerate;
+    host.cfg.short_messages = true;
     host.cfg.rate = 2;
     host.cfg.speed = 4;
     host.cfg.settle_ms = 500;
     ClientSession s(1, "t", host, t0);
-    LogIn(s);
+    link::MessageFramer console(link::MessageFramer::Mode::kShortMessages);
+    const Bytes first = LogIn(s);
+    ASSERT_EQ(TypeOf(first), link::kLoginAccepted);
+    console.Feed(std::span(first).subspan(4));
+    EXPECT_EQ(console.Next()->Text(), "http://127.0.0.1:1805/;1;2");
     CallGenerator same(host.cfg.booths, host.cfg.tariffs, host.cfg.rate, host.cfg.seed);
     auto due = t0 + 500ms;
     for (int i = 0; i < 50; ++i) {
@@ -286,7 +288,10 @@ TEST(SessionTraffic, GeneratedEventsComeAfterTheirOwnGapInShopTime) {
         s.Tick(due - 2ms);
         ASSERT_EQ(s.pending_size(), 0u) << "event " << i << " came early";
         s.Tick(due + 1ms);
-        ASSERT_EQ(Take(s), Record(link::MakeTextMessage(want.type, want.text))) << i;
+        console.Feed(Take(s));
+        const auto got = console.Next();
+        ASSERT_TRUE(got && console.buffered() == 0) << i;
+        EXPECT_EQ(std::make_pair(got->type, got->Text()), std::make_pair(want.type, want.text));
     }
 }
 
