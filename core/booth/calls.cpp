@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "booth/print_text.h"
 #include "text/numbers.h"
 
 namespace tlx::booth {
@@ -206,24 +207,12 @@ std::optional<std::string> CallList::PrintText(std::string_view booth_name,
     std::optional<std::string> text;
     for (std::size_t row = calls_.size(); row-- > 0;) {
         if (!IsSelected(selected, row)) continue;
-        if (!text) {
-            text.emplace(booth_name);
-            *text += ';';
-        }
+        if (!text) text = PrintTextHead(booth_name);
         const CallRecord& call = calls_[row];
         if (call.state != CallState::Finished) continue;
-        *text += call.destination;
-        *text += ';';
-        *text += FormatTimeOfDay(call.start);
-        *text += ';';
-        *text += FormatTimeOfDay(call.end);
-        *text += ';';
-        *text += std::to_string(static_cast<std::uint32_t>(call.duration));
-        *text += ';';
-        *text += FormatCost(call.cost);
-        *text += ';';
-        *text += call.rate;
-        *text += '|';
+        AppendCallLine(*text, {call.destination, FormatTimeOfDay(call.start),
+                               FormatTimeOfDay(call.end), static_cast<std::uint32_t>(call.duration),
+                               call.cost, call.rate});
     }
     return text;
 }

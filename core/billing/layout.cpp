@@ -1,0 +1,97 @@
+#include "billing/layout.h"
+
+#include <cstdint>
+
+#include "text/numbers.h"
+
+namespace tlx::billing {
+namespace {
+
+std::string Money(double value) {
+    return text::FormatFixed(value, 2);
+}
+
+// "%s     %.2f": a label, five blanks, an amount.
+std::string Amount(std::string_view label, double value) {
+    return std::string(label) + "     " + Money(value);
+}
+
+}  // namespace
+
+FontSpec BillFont() {
+    return FontSpec{};
+}
+
+void LayoutBill(const Bill& bill, ReportPrinter& printer) {
+    printer.SetFont(BillFont());
+    printer.BeginDocument();
+    const int width = printer.PageWidth();
+    const int right = width - kMargin;
+    const int text_width = width - 2 * kMargin;
+
+    const bool has_company = !bill.company_name.empty();
+    const int company_height =
+        printer.MeasureText(has_company ? std::string_view(bill.company_name) : kCompanyProbe,
+                            text_width, kCentreWrapped);
+    int top = kMargin;
+    if (has_company) {
+        printer.PrintText(kMargin, kMargin, right, kMargin + company_height, bill.company_name,
+                          kCentreWrapped);
+        top += company_height;
+    }
+    const int line = printer.MeasureText(kLineProbe, text_width, kAlignCentre);
+    auto print = [&](std::string_view text, int format) {
+        printer.PrintText(kMargin, top, right, top + line, text, format);
+        top += line;
+    };
+    const auto& label = bill.labels;
+
+    if (!bill.financial_id.empty()) print(bill.financial_id, kAlignCentre);
+    if (!bill.commercial_name.empty()) print(bill.commercial_name, kAlignCentre);
+    print(label[kLabelIdBill] + " " + std::to_string(static_cast<std::uint32_t>(bill.id)),
+          kAlignLeft);
+    print(bill.issued ? FormatPrinted(*bill.issued) : std::string(kInvalidTime), kAlignLeft);
+    if (!bill.operator_name.empty())
+        print(label[kLabelOperatorName] + bill.operator_name, kAlignLeft);
+    print(label[kLabelCabinNumber] + " " + bill.cabin, kAlignLeft);
+    for (const BillCall& call : bill.calls) {
+        print(label[kLabelTelNr] + call.destination, kAlignLeft);
+        print(call.end_time, kAlignLeft);
+        print(label[kLabelCallDuration] + call.duration, kAlignLeft);
+        print(Amount(label[kLabelRate], call.rate) + " " + Amount(label[kLabelCost], call.cost),
+              kAlignLeft);
+        print(Amount(label[kLabelTax], call.tax) + " " +
+                  Amount(label[kLabelCostTax], call.cost_with_tax),
+              kAlignLeft);
+    }
+    print(std::string(64, '-'), kAlignLeft);
+    print(Amount(label[kLabelTotalCost], bill.total_cost), kAlignLeft);
+    print(Amount(label[kLabelTotalTax], bill.total_tax), kAlignLeft);
+    print(Amount(label[kLabelTotalCostTax], bill.total_cost_with_tax), kAlignLeft);
+    print(label[kLabelMessage], kAlignCentre);
+    printer.EndDocument();
+    printer.FinishDocument();
+}
+
+void RecordingPrinter::PrintText(int left, int top, int right, int bottom, std::string_view text,
+                                 int format) {
+    calls.push_back("PrintText " + std::to_string(left) + "," + std::to_string(top) + "," +
+                    std::to_string(right) + "," + std::to_string(bottom) + " " +
+                    std::to_string(format) + " [" + std::string(text) + "]");
+    texts.emplace_back(text);
+}
+
+void RecordingPrinter::SetFont(const FontSpec& font) {
+    calls.push_back("SetFont " + font.face + " " + std::to_string(font.points) + " " +
+                    std::to_string(font.weight));
+}
+
+int RecordingPrinter::MeasureText(std::string_view text, int, int format) {
+    calls.push_back("MeasureText [" + std::string(text) + "] " + std::to_string(format));
+    if (!(format & 0x10) || chars_per_line_ <= 0) return line_height_;
+    const auto lines = (text.size() + static_cast<std::size_t>(chars_per_line_) - 1) /
+                       static_cast<std::size_t>(chars_per_line_);
+    return line_height_ * static_cast<int>(lines > 0 ? lines : 1);
+}
+
+}  // namespace tlx::billing

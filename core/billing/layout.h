@@ -1,0 +1,20 @@
+// The printed bill, line by line: which texts, in which order and format, in which rectangle
+// of the page. Units are the printer's; the left and right margins and the heading's top are
+// 20 of them.
+#pragma once
+
+#include "billing/bill.h"
+#include "billing/report_printer.h"
+
+namespace tlx::billing {
+
+inline constexpr int kMargin = 20;
+// Measured for the line height and for an empty company name; never printed.
+inline constexpr std::string_view kLineProbe = "DEFAULT TEXTy";
+inline constexpr std::string_view kCompanyProbe = "DEFAULT COMPANY NAMEy";
+inline constexpr std::string_view kInvalidTime = "Invalid DateTime";
+
+FontSpec BillFont();
+void LayoutBill(const Bill& bill, ReportPrinter& printer);
+
+}  // namespace tlx::billing

@@ -1,0 +1,68 @@
+// What a bill is printed on: the seven operations the bill's layout uses. The console prints
+// through GDI on the default printer; tests and benchmarks record the calls.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tlx::billing {
+
+// Text formats, the values of GDI's DrawText flags.
+inline constexpr int kAlignLeft = 0;
+inline constexpr int kAlignCentre = 0x1;           // DT_CENTER
+inline constexpr int kCentreWrapped = 0x1 | 0x10;  // DT_CENTER | DT_WORDBREAK
+
+struct FontSpec {
+    std::string face = "Arial";
+    int points = 7;
+    int weight = 400;
+    bool italic = false, underline = false, strikeout = false;
+    int charset = 0;  // ANSI_CHARSET
+};
+
+// A failure of the printer; what() names it for the operator.
+struct PrintFailure {
+    std::string what;
+};
+
+class ReportPrinter {
+  public:
+    virtual ~ReportPrinter() = default;
+    virtual void BeginDocument() = 0;
+    virtual void EndDocument() = 0;
+    // Texts are the console's ANSI byte strings.
+    virtual void PrintText(int left, int top, int right, int bottom, std::string_view text,
+                           int format) = 0;
+    virtual void FinishDocument() = 0;
+    virtual void SetFont(const FontSpec& font) = 0;
+    virtual int PageWidth() = 0;
+    // The height `text` takes when drawn `width` wide with `format`.
+    virtual int MeasureText(std::string_view text, int width, int format) = 0;
+};
+
+// Records every call as a line of text, with a fixed page and a simple measure: each line is
+// `line_height` high and a wrapped text breaks after `chars_per_line` characters a line.
+class RecordingPrinter : public ReportPrinter {
+  public:
+    explicit RecordingPrinter(int page_width = 800, int line_height = 10, int chars_per_line = 60)
+        : page_width_(page_width), line_height_(line_height), chars_per_line_(chars_per_line) {}
+
+    void BeginDocument() override { calls.push_back("BeginDocument"); }
+    void EndDocument() override { calls.push_back("EndDocument"); }
+    void PrintText(int left, int top, int right, int bottom, std::string_view text,
+                   int format) override;
+    void FinishDocument() override { calls.push_back("FinishDocument"); }
+    void SetFont(const FontSpec& font) override;
+    int PageWidth() override { return page_width_; }
+    int MeasureText(std::string_view text, int width, int format) override;
+
+    std::vector<std::string> calls;
+    // The texts of the PrintText calls alone, in order.
+    std::vector<std::string> texts;
+
+  private:
+    int page_width_, line_height_, chars_per_line_;
+};
+
+}  // namespace tlx::billing

@@ -1,0 +1,77 @@
+// The bills store: bills and their calls in the SQLite file bills.mdb. The console is its only
+// writer. It opens an existing store read-write and never creates one; a missing, foreign or
+// damaged file leaves the store closed, and the console runs on without storing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "billing/bill.h"
+
+struct sqlite3;
+
+namespace tlx::billing {
+
+inline constexpr std::string_view kStoreFile = "bills.mdb";
+// How long a write waits for another program that holds the file.
+inline constexpr int kBusyWaitMs = 2000;
+
+struct StoreError {
+    int number = 0;  // SQLite's extended result code
+    std::string description;
+};
+
+// "Error number: <n>\t<description>\n" per error, in order.
+std::string ErrorList(const std::vector<StoreError>& errors);
+
+// Texts cross into the store as UTF-8; the console keeps them in its ANSI code page.
+struct TextCodec {
+    std::function<std::string(std::string_view)> to_store;    // console -> UTF-8
+    std::function<std::string(std::string_view)> from_store;  // UTF-8 -> console
+};
+
+class BillsStore {
+  public:
+    explicit BillsStore(TextCodec codec = {});
+    ~BillsStore();
+    BillsStore(const BillsStore&) = delete;
+    BillsStore& operator=(const BillsStore&) = delete;
+
+    // Opens an existing store; false, with errors() telling why, when the file is missing,
+    // unreadable or not a bills store (its tables and columns are checked).
+    bool Open(const std::string& path);
+    void Close();
+    bool is_open() const { return db_ != nullptr; }
+
+    // Called with the error list wherever storing reports a failure.
+    using Reporter = std::function<void(const std::string& error_list)>;
+    // Writes the bill, then its calls, in one durable transaction, and sets bill.id to the
+    // store's largest id after the insert (0 when the bill's row was not written). A failing
+    // statement is reported and the others are still tried; when the store cannot be written
+    // at all (locked, read-only) that is reported once and nothing is written.
+    void StoreBill(Bill& bill, const Reporter& report);
+
+    const std::vector<StoreError>& errors() const { return errors_; }
+    sqlite3* handle() const { return db_; }
+    std::string ToStore(std::string_view text) const;
+    std::string FromStore(std::string_view text) const;
+
+  private:
+    bool Fail(int code);
+    bool Exec(const char* sql);
+
+    TextCodec codec_;
+    sqlite3* db_ = nullptr;
+    std::vector<StoreError> errors_;
+};
+
+// The schema of an empty store.
+std::string_view StoreSchema();
+// Problems with a file's structure: missing tables or columns, failed integrity check. Empty
+// when it is a sound bills store.
+std::vector<std::string> CheckStore(sqlite3* db);
+
+}  // namespace tlx::billing

@@ -1,0 +1,64 @@
+// The printed bill against a recording printer: order, texts, formats and rectangles.
+#include "billing/layout.h"
+
+#include <gtest/gtest.h>
+
+namespace tlx::billing {
+namespace {
+
+Bill SampleBill() {
+    Bill b;
+    for (std::size_t i = 0; i < kLabelCount; ++i) b.labels[i] = std::string(kLabelKeys[i]) + ":";
+    b.financial_id = "VAT 123";
+    b.operator_name = "Anna";
+    b.cabin = "B1";
+    b.id = 40000;
+    b.issued = LocalTime{2026, 1, 2, 3, 4, 5};
+    b.calls.push_back({"0123", "10:02:10", "125", 2.5, 3.0, 1.2, 0.5});
+    b.total_cost = 12.5;
+    b.total_tax = 0.19999999999999996;
+    b.total_cost_with_tax = 12.7;
+    return b;
+}
+
+TEST(Layout, LinesInOrderWithTheirSpacing) {
+    RecordingPrinter printer;
+    LayoutBill(SampleBill(), printer);
+    EXPECT_EQ(
+        printer.texts,
+        (std::vector<std::string>{
+            "VAT 123", "LBL_ID_BILL: 40000", "02/01/26 03:04:05", "LBL_OPERATOR_NAME:Anna",
+            "LBL_CABIN_NUMBER: B1", "LBL_TEL_NR:0123", "10:02:10", "LBL_CALL_DURATION:125",
+            "LBL_RATE:     1.20 LBL_COST:     2.50", "LBL_TAX:     0.50 LBL_COST_TAX:     3.00",
+            std::string(64, '-'), "LBL_TOTAL_COST:     12.50", "LBL_TOTAL_TAX:     0.20",
+            "LBL_TOTAL_COST_TAX:     12.70", "LBL_MESSAGE:"}));
+    // No company: its probe is measured, nothing drawn; the first line starts at 20.
+    EXPECT_EQ(printer.calls[0], "SetFont Arial 7 400");
+    EXPECT_EQ(printer.calls[1], "BeginDocument");
+    EXPECT_EQ(printer.calls[2], "MeasureText [DEFAULT COMPANY NAMEy] 17");
+    EXPECT_EQ(printer.calls[3], "MeasureText [DEFAULT TEXTy] 1");
+    EXPECT_EQ(printer.calls[4], "PrintText 20,20,780,30 1 [VAT 123]");
+    EXPECT_EQ(printer.calls[5], "PrintText 20,30,780,40 0 [LBL_ID_BILL: 40000]");
+    EXPECT_EQ(printer.calls.back(), "FinishDocument");
+    EXPECT_EQ(printer.calls[printer.calls.size() - 2], "EndDocument");
+}
+
+TEST(Layout, CompanyBlockSkippedLinesAndNoCalls) {
+    Bill b = SampleBill();
+    b.company_name = std::string(150, 'C');  // three wrapped lines of 60 characters
+    b.operator_name.clear();
+    b.financial_id.clear();
+    b.issued.reset();
+    b.calls.clear();
+    RecordingPrinter printer;
+    LayoutBill(b, printer);
+    EXPECT_EQ(printer.calls[3], "PrintText 20,20,780,50 17 [" + b.company_name + "]");
+    EXPECT_EQ(printer.calls[5], "PrintText 20,50,780,60 0 [LBL_ID_BILL: 40000]");
+    EXPECT_EQ(printer.texts[2], "Invalid DateTime");
+    EXPECT_EQ(printer.texts[3], "LBL_CABIN_NUMBER: B1");  // no operator line
+    EXPECT_EQ(printer.texts[4], std::string(64, '-'));    // no calls
+    EXPECT_EQ(printer.texts.size(), 9u);
+}
+
+}  // namespace
+}  // namespace tlx::billing

@@ -1,0 +1,95 @@
+// billsdb: the bills store's own tool. The console never creates its store; this does.
+//   billsdb create FILE   a new, empty store (an existing file is never touched)
+//   billsdb check FILE    integrity, tables and columns of a store; exit 0 when sound
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "billing/store.h"
+
+namespace {
+
+int Usage() {
+    std::fputs("usage: billsdb create FILE | billsdb check FILE\n", stderr);
+    return 2;
+}
+
+int Create(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::u8path(path), ec)) {
+        std::fprintf(stderr, "billsdb: %s exists; it is left as it is\n", path.c_str());
+        return 1;
+    }
+    sqlite3* db = nullptr;
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(db, std::string(tlx::billing::StoreSchema()).c_str(), nullptr, nullptr,
+                          nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        std::fprintf(stderr, "billsdb: cannot create %s: %s\n", path.c_str(), sqlite3_errmsg(db));
+        sqlite3_close(db);
+        std::filesystem::remove(std::filesystem::u8path(path), ec);
+        return 1;
+    }
+    sqlite3_close(db);
+    std::printf("created %s\n", path.c_str());
+    return 0;
+}
+
+int Check(const std::string& path) {
+    sqlite3* db = nullptr;
+    std::vector<std::string> problems;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        problems.push_back(sqlite3_errmsg(db));
+    } else {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, "pragma integrity_check", -1, &s, nullptr) != SQLITE_OK) {
+            problems.push_back(sqlite3_errmsg(db));
+        }
+        while (s && sqlite3_step(s) == SQLITE_ROW) {
+            const auto* line = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+            if (line && std::string(line) != "ok") problems.emplace_back(line);
+        }
+        sqlite3_finalize(s);
+        if (problems.empty()) problems = tlx::billing::CheckStore(db);
+    }
+    sqlite3_close(db);
+    for (const auto& p : problems)
+        std::fprintf(stderr, "billsdb: %s: %s\n", path.c_str(), p.c_str());
+    if (!problems.empty()) return 1;
+    std::printf("%s: ok\n", path.c_str());
+    return 0;
+}
+
+int Run(const std::vector<std::string>& args) {
+    if (args.size() != 2) return Usage();
+    if (args[0] == "create") return Create(args[1]);
+    if (args[0] == "check") return Check(args[1]);
+    return Usage();
+}
+
+}  // namespace
+
+#ifdef _WIN32
+#include <windows.h>
+// Paths reach SQLite as UTF-8, whatever the operator's code page.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const int n = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(n > 0 ? static_cast<std::size_t>(n - 1) : 0, '\0');
+        if (n > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, arg.data(), n, nullptr, nullptr);
+        args.push_back(arg);
+    }
+    return Run(args);
+}
+#else
+int main(int argc, char** argv) {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif
