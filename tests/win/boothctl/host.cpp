@@ -5,71 +5,97 @@
 #include <filesystem>
 #include <fstream>
 
+#include "win32/handles.h"
+#include "win32/module.h"
+
 namespace tlx::test {
 
 std::wstring LibraryPath() {
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring path = exe;
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"Tellarix.dll";
-}
-
-HMODULE Library() {
-    static HMODULE module = LoadLibraryW(LibraryPath().c_str());
-    return module;
+    const std::wstring exe = win32::ThisModulePath();
+    return exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"Tellarix.dll";
 }
 
 HRESULT CallExport(const char* name) {
+    static const HMODULE library = LoadLibraryW(LibraryPath().c_str());  // kept for the run
     auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(GetProcAddress(Library(), name)));
+        reinterpret_cast<void*>(GetProcAddress(library, name)));
     return fn ? fn() : E_NOTIMPL;
 }
 
-void Pump(DWORD ms) {
-    const ULONGLONG until = GetTickCount64() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        Sleep(5);
-    } while (GetTickCount64() < until);
+void PumpUntilIdle() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
-std::string Text(HWND h) {
-    char buf[512] = "";
-    GetWindowTextA(h, buf, sizeof buf);
-    return buf;
+bool PumpUntil(const std::function<bool()>& done) {
+    for (const ULONGLONG deadline = GetTickCount64() + 5000; GetTickCount64() < deadline;) {
+        PumpUntilIdle();
+        if (done()) return true;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);  // the next message
+    }
+    return false;
+}
+
+std::vector<DWORD> Capture(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    const win32::WindowDc screen(nullptr);
+    const win32::MemoryDc mem(CreateCompatibleDC(screen.Get()));
+    const win32::GdiObject<HBITMAP> bmp(CreateCompatibleBitmap(screen.Get(), width, height));
+    {
+        const win32::Selection selected(mem.Get(), bmp.Get());
+        BitBlt(mem.Get(), 0, 0, width, height, screen.Get(), r.left, r.top, SRCCOPY);
+    }
+    BITMAPINFOHEADER info{sizeof info, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels(static_cast<std::size_t>(width) * height);
+    GetDIBits(mem.Get(), bmp.Get(), 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+              DIB_RGB_COLORS);
+    return pixels;
+}
+
+bool SaveBitmap(HWND window, const std::wstring& path) {
+    std::vector<DWORD> pixels = Capture(window);
+    for (DWORD& p : pixels) p |= 0xFF000000;  // opaque: viewers read the fourth byte as alpha
+    const RECT r = win32::Window(window).RectIn(nullptr);
+    const DWORD size = static_cast<DWORD>(pixels.size() * sizeof(DWORD));
+    const BITMAPINFOHEADER info{
+        sizeof info, r.right - r.left, r.top - r.bottom, 1, 32, BI_RGB, size, 0, 0, 0, 0};
+    const DWORD head = sizeof(BITMAPFILEHEADER) + sizeof info;
+    const BITMAPFILEHEADER file{0x4D42, head + size, 0, 0, head};
+    std::ofstream out(std::filesystem::path(path), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(reinterpret_cast<const char*>(pixels.data()), size);
+    return out.good();
 }
 
 namespace {
-class OleEnvironment : public ::testing::Environment {
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
+// Every test finds the control registered; the registration test puts it back when done.
+struct Environment : ::testing::Environment {
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(OleInitialize(nullptr));
+        ASSERT_EQ(CallExport("DllRegisterServer"), S_OK);
+    }
     void TearDown() override { OleUninitialize(); }
 };
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
 
-// The one form of print request the console understands: one positional text for DISPID 1.
-bool PrintRequest(DISPID id, const DISPPARAMS* p) {
-    return id == 1 && p && p->cArgs == 1 && p->cNamedArgs == 0 && V_VT(&p->rgvarg[0]) == VT_BSTR;
+std::vector<std::string>* g_complaints = nullptr;  // the live host's
+
+LRESULT CALLBACK AnswerMessageBox(int code, WPARAM w, LPARAM l) {
+    const auto box = reinterpret_cast<HWND>(w);
+    if (code == HCBT_ACTIVATE && g_complaints && GetDlgItem(box, 0xFFFF)) {  // a box's text
+        g_complaints->push_back(win32::Window(box).Text() + "|" +
+                                win32::Window(GetDlgItem(box, 0xFFFF)).Text());
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(nullptr, code, w, l);
 }
 }  // namespace
 
-STDMETHODIMP PrintSink::QueryInterface(REFIID riid, void** out) {
-    const bool mine = riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__ICabineEvents;
-    *out = mine ? static_cast<IDispatch*>(this) : nullptr;
-    return mine ? S_OK : E_NOINTERFACE;
-}
-
-STDMETHODIMP PrintSink::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                               VARIANT* result, EXCEPINFO* excep, UINT*) {
-    if (!PrintRequest(id, params) || riid != IID_NULL || lcid != 0x0400 ||
-        flags != DISPATCH_METHOD || result || excep)
-        return ++bad_calls, DISP_E_BADPARAMCOUNT;
-    BSTR text = V_BSTR(&params->rgvarg[0]);
-    texts.emplace_back(text, SysStringLen(text));
-    return answer_;
-}
-
-Host::Host() {
+Host::Host() : boxes_(SetWindowsHookExW(WH_CBT, &AnswerMessageBox, nullptr, GetCurrentThreadId())) {
+    g_complaints = &complaints;
     frame = CreateWindowExW(0, L"STATIC", L"booth host",
                             WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40, 400, 330,
                             nullptr, nullptr, nullptr, nullptr);
@@ -79,10 +105,11 @@ Host::Host() {
     // Wider than the control's layout: the children must not follow the site's rectangle.
     site = tellarix::ControlSite::Create(
         frame, CLSID_TellarixCabine, RECT{10, 10, 330, 260}, 0,
-        [this](DISPID id, DISPPARAMS* params) {
-            if (!PrintRequest(id, params)) return ++bad_calls, DISP_E_BADPARAMCOUNT;
-            BSTR text = V_BSTR(&params->rgvarg[0]);
-            texts.emplace_back(text, SysStringLen(text));
+        [this](DISPID id, DISPPARAMS* p) {
+            // Only the one form the console understands: DISPID 1, one positional BSTR.
+            const bool request =
+                id == 1 && p->cArgs == 1 && p->cNamedArgs == 0 && V_VT(&p->rgvarg[0]) == VT_BSTR;
+            texts.push_back(request ? V_BSTR(&p->rgvarg[0]) : L"<bad call>");
             return S_OK;
         },
         options, &hr);
@@ -90,121 +117,59 @@ Host::Host() {
     if (!site) return;
     EXPECT_TRUE(site->EventsConnected());  // found through the control's class information
     cabine = site->QueryControl<ICabine>(IID_ICabine);
-    if (auto cpc = site->QueryControl<IConnectionPointContainer>(IID_IConnectionPointContainer))
-        cpc->FindConnectionPoint(DIID__ICabineEvents, point_.Put());
     window = site->ControlWindow();
-    for (HWND h = GetWindow(window, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-        wchar_t cls[64];
-        GetClassNameW(h, cls, 64);
-        if (_wcsicmp(cls, L"SysListView32") == 0)
-            list = h;
-        else if (_wcsicmp(cls, L"Static") == 0)
-            label = h;
-        else if ((GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX)
-            group = h;
-        else
-            (Text(h) == "Print" ? print : total) = h;
-    }
-    Pump();
+    list = FindWindowExW(window, nullptr, L"SysListView32", nullptr);
+    label = FindWindowExW(window, nullptr, L"Static", nullptr);
+    total = FindWindowExW(window, nullptr, L"Button", L"No calls");
+    print = FindWindowExW(window, nullptr, L"Button", L"Print");
+    group = FindWindowExW(window, nullptr, L"Button", L"");
+    PumpUntilIdle();
 }
 
 Host::~Host() {
-    cabine.Reset();
-    point_.Reset();
+    cabine = nullptr;
     site.reset();
     DestroyWindow(frame);
-    Pump(10);
-}
-
-DWORD Host::Advise(IDispatch* sink) {
-    DWORD cookie = 0;
-    EXPECT_EQ(point_->Advise(sink, &cookie), S_OK);
-    return cookie;
-}
-
-void Host::Unadvise(DWORD cookie) {
-    EXPECT_EQ(point_->Unadvise(cookie), S_OK);
+    PumpUntilIdle();
+    g_complaints = nullptr;
+    UnhookWindowsHookEx(boxes_);
 }
 
 void Host::Dial(const wchar_t* dest, const wchar_t* desc, const wchar_t* rate) {
     Bstr a(dest), b(desc), c(rate);
-    EXPECT_EQ(cabine->CallDial(&a.b, &b.b, &c.b), S_OK);
-    EXPECT_STREQ(a.b, dest);  // the strings stay the caller's and unchanged
+    EXPECT_EQ(cabine->CallDial(a.Address(), b.Address(), c.Address()), S_OK);
+    EXPECT_STREQ(a.Get(), dest);  // the strings stay the caller's and unchanged
+}
+
+std::string Host::Call(const wchar_t* dest, short seconds, double cost, const wchar_t* rate) {
+    Dial(dest, L"", rate);
+    EXPECT_EQ(cabine->CallConnected(), S_OK);
+    Finish(seconds, cost);
+    return list.Cell(list.Count() - 1, 3);
 }
 
 void Host::Finish(short seconds, double cost) {
     EXPECT_EQ(cabine->CallFinished(&seconds, &cost), S_OK);
 }
 
-void Host::SetName(const wchar_t* name) {
-    Bstr b(name);
-    EXPECT_EQ(cabine->SetCabineName(&b.b), S_OK);
-}
-
-void Host::SetCurrency(const wchar_t* unit) {
-    Bstr b(unit);
-    EXPECT_EQ(cabine->SetCurrency(&b.b), S_OK);
-}
-
-std::string Host::Cell(int row, int col) const {
-    char buf[512] = "";
-    LVITEMA item{};
-    item.iSubItem = col;
-    item.pszText = buf;
-    item.cchTextMax = sizeof buf;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buf;
-}
-
-std::vector<std::string> Host::Row(int row) const {
-    std::vector<std::string> out;
-    for (int c = 0; c < 7; ++c) out.push_back(Cell(row, c));
+std::string Host::Row(int row) const {
+    std::string out = std::to_string(list.Image(row));
+    for (int c = 0; c < 7; ++c) out.append("|").append(list.Cell(row, c));
     return out;
 }
 
-int Host::Image(int row) const {
-    LVITEMA item{};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return item.iImage;
+std::string Host::Shown() const {
+    return label.Text() + "|" + total.Text() + (print.Enabled() ? "|print on" : "|print off");
 }
 
 void Host::Select(std::initializer_list<int> rows) const {
-    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
-    for (int r : rows) ListView_SetItemState(list, r, LVIS_SELECTED, LVIS_SELECTED);
-    Pump(10);
+    list.SetState(-1, 0, LVIS_SELECTED);
+    for (int r : rows) list.SetState(r, LVIS_SELECTED, LVIS_SELECTED);
 }
 
-void Host::Release(HWND button) {
-    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    Pump();
-}
-
-bool Host::SaveBitmap(const std::wstring& path) const {
-    RECT r;
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const DWORD size = ((w * 3 + 3) & ~3) * h,
-                head = sizeof(BITMAPFILEHEADER) + sizeof bi.bmiHeader;
-    BITMAPFILEHEADER fh{0x4D42, head + size, 0, 0, head};
-    std::ofstream out(std::filesystem::path(path), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&fh), sizeof fh);
-    out.write(reinterpret_cast<const char*>(&bi.bmiHeader), sizeof bi.bmiHeader);
-    out.write(static_cast<const char*>(bits), size);
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    return out.good();
+void Host::Release(HWND button, int x) {
+    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(x, 5));
+    PumpUntilIdle();
 }
 
 }  // namespace tlx::test

@@ -1,5 +1,5 @@
-// Helpers of the booth control tests: the library beside the test program, and one booth control
-// hosted in the console's own container inside a frame window.
+// Helpers of the booth control tests: the library beside the test program, the message pump,
+// window pictures, and one booth control hosted in the console's own container.
 #pragma once
 
 // windows.h first: the other system headers need its types.
@@ -9,82 +9,60 @@
 #include <ocidl.h>
 // clang-format on
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Tellarix_h.h"
 #include "axhost/control_site.h"
+#include "win32/com_ptr.h"
+#include "win32/controls.h"
+#include "win32/text.h"
 
 namespace tlx::test {
 
-using tellarix::ComPtr;
+using win32::Bstr;
+using win32::ComPtr;
 
 std::wstring LibraryPath();
-HMODULE Library();                     // loaded once, kept for the whole run
 HRESULT CallExport(const char* name);  // DllRegisterServer and friends
-void Pump(DWORD ms = 50);              // processes this thread's messages for about ms
-std::string Text(HWND h);
 
-struct Bstr {  // a text passed by reference, freed at the end of the scope
-    BSTR b;
-    explicit Bstr(const wchar_t* s) : b(SysAllocString(s)) {}
-    ~Bstr() { SysFreeString(b); }
-};
+// Dispatches this thread's messages until none is left, paints included.
+void PumpUntilIdle();
+// Pumps until `done` holds; false if it still does not after a few seconds.
+bool PumpUntil(const std::function<bool()>& done);
 
-// An event sink of its own on the control; records the print requests and can fail them.
-class PrintSink : public IDispatch {
-  public:
-    explicit PrintSink(HRESULT answer = S_OK) : answer_(answer) {}
-    std::vector<std::wstring> texts;
-    int bad_calls = 0;  // calls not of the form the console expects
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override;
-
-  private:
-    HRESULT answer_;
-};
+// A window's pixels as the screen shows them, top row first.
+std::vector<DWORD> Capture(HWND window);
+bool SaveBitmap(HWND window, const std::wstring& path);
 
 class Host {
   public:
     Host();  // creates the control by its class id, as the console does
     ~Host();
-    Host(const Host&) = delete;
-    Host& operator=(const Host&) = delete;
 
     std::unique_ptr<tellarix::ControlSite> site;
     ComPtr<ICabine> cabine;
-    std::vector<std::wstring> texts;  // print requests heard through the container
-    int bad_calls = 0;
-    HWND frame = nullptr, window = nullptr;                  // the top-level and the control's
-    HWND total = nullptr, print = nullptr, label = nullptr;  // its buttons and name label
-    HWND list = nullptr, group = nullptr;                    // the calls and the frame round all
+    std::vector<std::wstring> texts;      // print requests heard through the container
+    std::vector<std::string> complaints;  // "caption|text" of the message boxes, answered OK
+    HWND frame = nullptr, window = nullptr;
+    win32::Button total, print;
+    win32::Window label, group;  // the booth's name and the frame round all
+    win32::ListView list;
 
-    DWORD Advise(IDispatch* sink);  // another sink on the control's connection point
-    void Unadvise(DWORD cookie);
-    void Dial(const wchar_t* dest, const wchar_t* desc, const wchar_t* rate);
+    void Dial(const wchar_t* dest, const wchar_t* desc = L"", const wchar_t* rate = L"");
     void Finish(short seconds, double cost);
-    void SetName(const wchar_t* name);
-    void SetCurrency(const wchar_t* unit);
-
-    int Rows() const { return ListView_GetItemCount(list); }
-    std::string Cell(int row, int col) const;
-    std::vector<std::string> Row(int row) const;
-    int Image(int row) const;
+    // Dials, connects and finishes one call; returns its start time text.
+    std::string Call(const wchar_t* dest, short seconds, double cost, const wchar_t* rate = L"");
+    std::string Row(int row) const;  // "picture|cell|cell|..."
+    std::string Shown() const;       // "name|total|print on" (or off)
     void Select(std::initializer_list<int> rows) const;
-    void Release(HWND button);  // the mouse let go over a button, as a posted click ends
-    bool SaveBitmap(const std::wstring& path) const;
+    // The mouse let go over a button (x pixels in), as a posted click ends.
+    void Release(HWND button, int x = 5);
 
   private:
-    ComPtr<IConnectionPoint> point_;
+    HHOOK boxes_;
 };
 
 }  // namespace tlx::test
