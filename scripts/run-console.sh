@@ -89,10 +89,10 @@ mkdir -p "$SHOTS"
 export TLX_ARTIFACTS=$SHOTS
 tlx_wine_bg -C "$SHOP" 'C:\Tellarix\Tellarix.exe'
 ui() { tlx_wine "$DRIVER" "$@"; }
-ui wait-text --title Tellarix --id 1006 --contains "Please enter" --timeout 60 >/dev/null
+ui text --title Tellarix --id 1006 --contains "Please enter" --timeout 60 >/dev/null
 tlx_screenshot login-window
 ui click --title Tellarix --id 1002 >/dev/null
-ui wait-window --title Tellarix --child-class TellarixControlHost --timeout 60 >/dev/null
+ui find --title Tellarix --child-class TellarixControlHost --visible --timeout 60 >/dev/null
 sleep "${RUN_SECONDS:-20}"
 tlx_screenshot booth-page
 ui close --title Tellarix >/dev/null || true

@@ -16,23 +16,17 @@ case_login_failures() {
     # A port nobody listens on: take a free one and leave it closed.
     local dead
     dead=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$dead" 'USERNAME=demo' 'PASSWORD=demo'
-    start_console
-    wait_status "Please enter your Login and Password..." 60
+    console_at 127.0.0.1 "$dead"
     tlx_screenshot login-window
     press_login
     wait_status "Can't connect to server !!!"
     ui close --title Tellarix >/dev/null
-    ui wait-gone --exe Tellarix.exe --timeout 20 >/dev/null || fail "Exit/close did not end the console"
+    console_ends "closing the login window"
 
     python3 "$HERE/fake_server.py" "$portfile" close already unexpected verdict-gone &
     SIM_PIDS+=($!)
-    local i
-    for i in $(seq 50); do [ -s "$portfile" ] && break; sleep 0.1; done
-    write_ini '[NETWORK]' "SERVER_IP=127.0.0.1:$(cat "$portfile")" 'SERVER_PORT=' \
-        'USERNAME=demo' 'PASSWORD=demo'
-    start_console
-    wait_status "Please enter your Login and Password..." 60
+    wait_match '[0-9]*' "fake server listening" 20 cat "$portfile"
+    console_at "127.0.0.1:$(cat "$portfile")" ''
     press_login
     wait_status "Can't connect to the server!"
     press_login
@@ -40,26 +34,23 @@ case_login_failures() {
     press_login
     wait_status "Communication with server lost!"
     press_login  # the same words again: wait until this attempt has answered the challenge
-    for i in $(seq 200); do grep -q '^4 19 259' "$portfile.log" 2>/dev/null && break; sleep 0.1; done
+    wait_match $'*\n4 19 259*' "challenge answered" 20 cat "$portfile.log"
     wait_status "Communication with server lost!" 40
-    grep -q '^2 console-closed' "$portfile.log" || fail "refused attempt left its connection open"
-    grep -q '^3 console-closed' "$portfile.log" || fail "refused attempt left its connection open"
-    e2e_log "ok: refused attempts close their connection"
-    grep -q '^4 19 259' "$portfile.log" || fail "no challenge response was sent"
+    local n
+    for n in 2 3; do
+        grep -q "^$n console-closed" "$portfile.log" || fail "refused attempt $n left its connection open"
+    done
     ui click --title Tellarix --id 1003 >/dev/null
-    ui wait-gone --exe Tellarix.exe --timeout 20 >/dev/null || fail "Exit did not end the console"
+    console_ends "Exit"
 
     # A wrong password against the simulator.
     start_sim --user demo --password demo --booths 20
-    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
-        'PASSWORD=wrong'
-    start_console
-    wait_status "Please enter your Login and Password..." 60
+    PASSWORD=wrong console_at 127.0.0.1 "$SIM_PORT"
     press_login
     wait_status "Login incorrect !!!"
-    # Correct it in the box, with "Save password": the settings file gets the new password.
-    ui set-text --title Tellarix --id 1005 --value demo >/dev/null
-    ui set-check --title Tellarix --id 1013 1 >/dev/null
+    # Correct it in the box, with "Save password" ticked: the settings file gets the new password.
+    ui set-text --title Tellarix --id 1005 --value demo :: click --title Tellarix --id 1013 ||
+        fail "password box or Save password not there"
     press_login
     wait_main_window
     grep -q '^PASSWORD=demo' "$SHOP/Tellarix.ini" || fail "saved password not written"
@@ -71,28 +62,24 @@ case_login_failures() {
     wait_match $'3\t004412345677\t00:01:35\t1.90\t'* "finished call on a booth of the second page" 20 booth_rows 7
     tlx_screenshot booth-page-full
     # 20 booths, 16 to a page: booth 7 (key order 1,10..19,2,20,3..9) is on the second page.
-    visible() { ui info --hwnd "$(booth_hwnd "$1")" | sed -n 's/^visible=//p'; }
-    expect_eq "1 0" "$(visible 1) $(visible 7)" "first booth page shown after login"
+    shown() { echo "$(booth_visible 1) $(booth_visible 7)"; }
+    expect_eq "1 0" "$(shown)" "first booth page shown after login"
     ui tab-select --title Tellarix --child-class SysTabControl32 1 >/dev/null
-    expect_eq "0 1" "$(visible 1) $(visible 7)" "second booth tab shows its booths only"
+    expect_eq "0 1" "$(shown)" "second booth tab shows its booths only"
     ui tab-select --title Tellarix --child-class SysTabControl32 3 >/dev/null
-    expect_eq "0 0" "$(visible 1) $(visible 7)" "settings tab hides every booth"
+    expect_eq "0 0" "$(shown)" "settings tab hides every booth"
 }
 
 # Booths in key order with aliases, call events in the right rows, keep-alive, closing.
 case_session() {
     start_sim --user demo --password demo --booths '3,1,2,10,9,01,Cab'
-    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
-        'PASSWORD=demo' '[OPERATORS]' 'Ben' 'Anna' '[ALIASES]' '2=Window seat' '9=' \
+    console_at 127.0.0.1 "$SIM_PORT" '[OPERATORS]' 'Ben' 'Anna' '[ALIASES]' '2=Window seat' '9=' \
         '[MISC]' 'CURRENCY=$'
-    start_console
-    wait_status "Please enter your Login and Password..." 60
     expect_eq $'0\tAnna' "$(ui combo-selected --title Tellarix --id 1007)" "operators sorted, first selected"
     press_login
     wait_main_window
 
-    # Booth cells left to right, top to bottom must follow byte-wise key order.
-    # Shuffled on purpose: the page must put them back into byte-wise key order.
+    # Asked for shuffled: the cells, left to right and top to bottom, follow byte-wise key order.
     local order
     order=$(booths_in_page_order Cab 3 "Window seat" 9 1 10 01)
     expect_eq "01|1|10|Window seat|3|9|Cab" "$order" "booths in key order with aliases"
@@ -104,7 +91,7 @@ case_session() {
     ctl 'dial 77;0999;Unknown;1.00'
     ctl 'dial 9;0800123;Free;0.00'
     # Events are applied in the order sent: once the last one shows, all have been handled.
-    wait_output $'1\t0800123\tConnecting\t0.00\t---\t---\tFree\t0.00' "last dial shown" 20 \
+    wait_match $'1\t0800123\tConnecting\t0.00\t---\t---\tFree\t0.00' "last dial shown" 20 \
         booth_rows 9
     expect_eq $'1\t0049301234\tConnecting\t0.00\t---\t---\tGermany fixed\t0.12' \
         "$(booth_rows 1)" "dialled call shows as connecting"
@@ -114,7 +101,7 @@ case_session() {
     tlx_screenshot booth-page
     ctl 'connect 1'
     ctl 'reject 9'
-    wait_output $'4\t0800123\t00:00:00\t0.00\t---\t---\tFree\t0.00' "rejected call" 20 booth_rows 9
+    wait_match $'4\t0800123\t00:00:00\t0.00\t---\t---\tFree\t0.00' "rejected call" 20 booth_rows 9
     wait_match $'2\t0049301234\t00:00:0[1-9]*' "connected call counts its duration" 20 booth_rows 1
     ctl 'finish 1;75;1.5'
     wait_match $'3\t0049301234\t00:01:15\t1.50\t*' "finished call shows duration and cost" 20 \
@@ -127,14 +114,7 @@ case_session() {
     tlx_screenshot booth-page-calls
 
     # Silence: the console keeps the connection alive after 20 s without a message.
-    local before
-    before=$(sim_received 13)
-    local waited=0
-    while [ "$(sim_received 13)" -le "$before" ]; do
-        [ $waited -lt 45 ] || fail "no keep-alive after 45 s of silence"
-        sleep 1
-        waited=$((waited + 1))
-    done
+    wait_match $(($(sim_received 13) + 1)) "a keep-alive after silence" 45 sim_received 13
     # The keep-alive follows the server's last message after one 20-second wait.
     local gap
     gap=$(python3 - "$SIM_LOG" <<'PY'
@@ -161,7 +141,7 @@ PY
     local received
     received=$(grep -c '"dir":"in"' "$SIM_LOG")
     ui close --title Tellarix >/dev/null
-    ui wait-gone --exe Tellarix.exe --timeout 30 >/dev/null || fail "console still runs after closing"
+    console_ends "closing the main window"
     # The simulator logs the connection's end after everything that came before it.
     wait_match '*"event":"close"*' "the simulator saw the connection end" 20 cat "$SIM_LOG"
     expect_eq "$received" "$(grep -c '"dir":"in"' "$SIM_LOG")" "nothing sent while closing"
@@ -171,10 +151,7 @@ PY
 # several to a read and must all reach their booths.
 case_short_messages() {
     start_sim --user demo --password demo --booths '1,2,3,4,5,6' --short-messages
-    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
-        'PASSWORD=demo'
-    start_console
-    wait_status "Please enter your Login and Password..." 60
+    console_at 127.0.0.1 "$SIM_PORT"
     press_login
     wait_main_window
     local b burst=""
@@ -183,7 +160,7 @@ case_short_messages() {
     done
     burst+=$'dial 6;066;Route 6;0.6\nreject 6\n'
     printf '%s' "$burst" >"$SIM_CTL"
-    wait_output $'4\t066\t00:00:00\t0.00\t---\t---\tRoute 6\t0.6' "rejected in a burst" 20 booth_rows 6
+    wait_match $'4\t066\t00:00:00\t0.00\t---\t---\tRoute 6\t0.6' "rejected in a burst" 20 booth_rows 6
     for b in 1 2 3 4 5; do
         local row
         row=$(booth_rows "$b")
@@ -197,10 +174,7 @@ case_short_messages() {
 # of the new booth list only.
 case_lost_connection() {
     SIM_NAME=first start_sim --user demo --password demo --booths 'A,B,C'
-    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
-        'PASSWORD=demo'
-    start_console
-    wait_status "Please enter your Login and Password..." 60
+    console_at 127.0.0.1 "$SIM_PORT"
     press_login
     wait_main_window
     ui find --title Tellarix --child-text B >/dev/null || fail "booth B missing"
@@ -220,7 +194,7 @@ case_lost_connection() {
     fi
     e2e_log "ok: booths of the old session are gone"
     ctl 'dial Y;123;Local;0.10'
-    wait_output $'1\t123\tConnecting\t0.00\t---\t---\tLocal\t0.10' "events reach the new booths" 20 \
+    wait_match $'1\t123\tConnecting\t0.00\t---\t---\tLocal\t0.10' "events reach the new booths" 20 \
         booth_rows Y
 }
 

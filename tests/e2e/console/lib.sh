@@ -83,46 +83,45 @@ start_console() {
 
 ui() { tlx_wine "$TLX_UIDRIVER_EXE" "$@"; }
 
-# Polls until `command...` prints `expected` (deadline in seconds, default 20); fails with the
-# last output otherwise.
-wait_output() {  # expected what timeout command...
-    local expected=$1 what=$2 limit=$3 got="" deadline
-    shift 3
-    deadline=$((SECONDS + limit))
-    while :; do
-        got=$("$@" 2>/dev/null)
-        [ "$got" == "$expected" ] && { e2e_log "ok: $what"; return 0; }
-        [ $SECONDS -lt $deadline ] || fail "$what: expected [$expected], got [$got]"
-        sleep 0.2
-    done
-}
-# The same with a shell pattern instead of an exact text.
+# Polls until what `command...` prints matches the shell pattern (a plain text matches itself),
+# for up to `timeout` seconds; fails with the last output otherwise.
 wait_match() {  # pattern what timeout command...
-    local pattern=$1 what=$2 limit=$3 got="" deadline
+    local pattern=$1 what=$2 deadline=$((SECONDS + $3)) got
     shift 3
-    deadline=$((SECONDS + limit))
     while :; do
         got=$("$@" 2>/dev/null)
         # shellcheck disable=SC2053
         [[ "$got" == $pattern ]] && { e2e_log "ok: $what"; return 0; }
-        [ $SECONDS -lt $deadline ] || fail "$what: got [$got]"
+        [ $SECONDS -lt $deadline ] || fail "$what: expected [$pattern], got [$got]"
         sleep 0.2
     done
 }
 
 # The login window is the visible "Tellarix" window holding the status line 1006.
-login_status() { ui text --title Tellarix --id 1006 --timeout "${1:-20}"; }
 wait_status() {  # text [timeout]
-    ui wait-text --title Tellarix --id 1006 --equals "$1" --timeout "${2:-30}" >/dev/null ||
-        fail "status line: expected [$1], got [$(login_status 2)]"
+    ui text --title Tellarix --id 1006 --equals "$1" --timeout "${2:-30}" >/dev/null ||
+        fail "status line: expected [$1], got [$(ui text --title Tellarix --id 1006)]"
     e2e_log "ok: status [$1]"
 }
 press_login() { ui click --title Tellarix --id 1002 >/dev/null || fail "no Log In button"; }
 
-# Waits for the booth page: the main window's tab control is there and visible.
+# Waits for the booth page: the main window's tab control is there.
 wait_main_window() {
-    ui wait-window --title Tellarix --class '#32770' --child-class SysTabControl32 \
-        --timeout "${1:-30}" >/dev/null || fail "main window did not appear"
+    ui find --title Tellarix --child-class SysTabControl32 --timeout "${1:-30}" >/dev/null ||
+        fail "main window did not appear"
+}
+
+# The console set up for a server (user demo, password $PASSWORD or demo; more settings lines
+# may follow), started, at its login window.
+console_at() {  # server-ip server-port [settings lines...]
+    write_ini '[NETWORK]' "SERVER_IP=$1" "SERVER_PORT=$2" 'USERNAME=demo' \
+        "PASSWORD=${PASSWORD:-demo}" "${@:3}"
+    start_console
+    wait_status "Please enter your Login and Password..." 60
+}
+console_ends() {  # what ended it
+    ui wait-gone --exe Tellarix.exe --timeout 30 >/dev/null || fail "$1 did not end the console"
+    e2e_log "ok: $1 ended the console"
 }
 
 # The booth windows carry their display names; the first match is the booth's own window.
@@ -135,6 +134,8 @@ booth_rows() {  # display name -> rows: image, destination, duration, cost, ...,
     [ -n "$h" ] || fail "no booth named [$1]"
     ui list --hwnd "$h" --child-class SysListView32 | cut -f3-
 }
+# Whether the booth is shown: 1 or 0.
+booth_visible() { ui find --hwnd "$(booth_hwnd "$1")" | cut -f5; }
 # Counts the "in" messages of one type the simulator received.
 sim_received() {  # type
     grep -c "\"dir\":\"in\",\"type\":$1[,}]" "$SIM_LOG" || true
