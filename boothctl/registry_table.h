@@ -10,6 +10,11 @@ namespace tlx::boothctl::registry {
 #define TLX_BOOTH_APP_ID "{5EC19B8E-F57A-40E2-94BC-3B7A5D6E979D}"
 #define TLX_BOOTH_CLASS_KEY "CLSID\\" TLX_BOOTH_CLASS_ID
 
+// The identifiers alone, for an installer's class, type library and AppID tables.
+inline constexpr char kClassId[] = TLX_BOOTH_CLASS_ID;
+inline constexpr char kTypeLibraryId[] = TLX_BOOTH_TYPE_LIBRARY;
+inline constexpr char kAppId[] = TLX_BOOTH_APP_ID;
+
 enum class Data {
     Text,     // `text` as it stands
     KeyOnly,  // the key alone, no value
