@@ -11,15 +11,8 @@
 
 namespace tellarix {
 
-namespace {
-ConsoleApp the_app;
-}  // namespace
-
-ConsoleApp& App() {
-    return the_app;
-}
-
-ConsoleApp::ConsoleApp() : login(settings, booths, main_window), main_window(booths, settings) {
+ConsoleApp::ConsoleApp(BillsDatabase& database)
+    : login(settings, booths, main_window), main_window(booths, settings, database) {
     main_window.OnSessionLost([this] { ShowLogin(); });
 }
 

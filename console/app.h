@@ -1,6 +1,7 @@
 // The application object: the process-wide parts of the console, start-up and ending.
 #pragma once
 
+#include "bills/bills_database.h"
 #include "booth_registry.h"
 #include "connection/login_dialog.h"
 #include "main_window.h"
@@ -10,7 +11,8 @@ namespace tellarix {
 
 class ConsoleApp {
   public:
-    ConsoleApp();
+    // The bills store holder is made before the application and outlives it.
+    explicit ConsoleApp(BillsDatabase& database);
     ~ConsoleApp();
     ConsoleApp(const ConsoleApp&) = delete;
     ConsoleApp& operator=(const ConsoleApp&) = delete;
@@ -33,7 +35,5 @@ class ConsoleApp {
   private:
     bool sockets_ready_ = false;
 };
-
-ConsoleApp& App();
 
 }  // namespace tellarix

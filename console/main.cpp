@@ -6,8 +6,15 @@
 #include "app.h"
 #include "console/texts.h"
 
+namespace {
+// The process-wide objects, in this order: the bills store holder, then the application,
+// whose bills page opens the store (and says so when it cannot) before the login window.
+tellarix::BillsDatabase the_database;
+tellarix::ConsoleApp the_app(the_database);
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    auto& app = tellarix::App();
+    auto& app = the_app;
     try {
         if (!app.InitInstance()) {
             app.ExitInstance();

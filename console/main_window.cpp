@@ -66,8 +66,8 @@ bool PageTabs::BuildOnce() {
     const auto titles = console::TabTitles(pages);
     for (int page = 1; page < pages; ++page) tab_.Append(titles[page]);
 
-    if (!booth_pages_.Build(tab_, display, grid_, settings_store_.ReadString("MISC", "CURRENCY"),
-                            main_)) {
+    if (!booth_pages_.Build(tab_, display, grid_,
+                            settings_store_.Read(console::settings::kCurrency), main_)) {
         return false;
     }
 
@@ -202,7 +202,7 @@ bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& resu
             ApplyEvent(console::EventKind::kRejected, wparam, 0);
             return true;
         case WM_PRINT_BILL:
-            if (auto text = TakeText(wparam)) tabs_.bills().NewBill(std::move(*text));
+            if (auto text = TakeText(wparam)) tabs_.bills().NewBill(*text);
             result = 1;
             return true;
         case WM_SERVER_LOST:

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "bills/bills_page.h"
 #include "booth_pages.h"
 #include "connection/receiver_thread.h"
 #include "console/geometry.h"
@@ -20,8 +21,12 @@ namespace tellarix {
 // The tab control and the pages it switches between.
 class PageTabs {
   public:
-    PageTabs(BoothRegistry& booths, SettingsStore& settings)
-        : booths_(booths), settings_store_(settings), booth_pages_(booths) {}
+    PageTabs(BoothRegistry& booths, SettingsStore& settings, BillsDatabase& database,
+             const std::string& operator_name)
+        : booths_(booths),
+          settings_store_(settings),
+          booth_pages_(booths),
+          bills_(database, settings, operator_name) {}
     void Attach(HWND tab, HWND main_window);
     HWND hwnd() const { return tab_.hwnd(); }
 
@@ -52,8 +57,8 @@ class PageTabs {
 
 class MainWindow : public tlx::win32::Dialog {
   public:
-    MainWindow(BoothRegistry& booths, SettingsStore& settings)
-        : tabs_(booths, settings), booths_(booths) {}
+    MainWindow(BoothRegistry& booths, SettingsStore& settings, BillsDatabase& database)
+        : tabs_(booths, settings, database, operator_name_), booths_(booths) {}
     bool Create();
     // Sizes the window to the work area, builds the pages and starts receiving. False when
     // the booth controls could not be made.

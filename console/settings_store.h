@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "console/settings_keys.h"
+
 namespace tellarix {
 
 class SettingsStore {
@@ -18,6 +20,11 @@ class SettingsStore {
     const std::vector<std::string>& ReadSection(std::string_view section);
     // Creates file, section or key as needed; a failure is kept in last_result() only.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    std::string Read(const tlx::console::settings::Key& k) { return ReadString(k.section, k.key); }
+    void Write(const tlx::console::settings::Key& k, std::string_view value) {
+        WriteString(k.section, k.key, value);
+    }
 
     int last_result() const { return last_result_; }
 

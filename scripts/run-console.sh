@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the console against callshop-sim: installs what is missing, builds both trees, makes a
-# Wine prefix with the booth control registered, starts the simulator with the demo account
-# (demo/demo) and lifelike traffic, writes Tellarix.ini beside Tellarix.exe and starts the
-# console already configured for it.
+# Wine prefix with the booth control registered, a bills store (bills.mdb, made by billsdb) and
+# a printer whose bills land as PostScript in build/run-console/printed.ps, starts the simulator
+# with the demo account (demo/demo) and lifelike traffic, writes Tellarix.ini beside
+# Tellarix.exe (company data, bill labels, tax) and starts the console already configured.
 #   With $DISPLAY: the console stays open on that display; closing it ends the run.
 #   Without:       runs under Xvfb, logs in, lets traffic flow for RUN_SECONDS (default 20) and
 #                  saves screenshots of the login window and a booth page; prints the folder.
@@ -19,12 +20,13 @@ BOOTHS=${SIM_BOOTHS:-12}
 ./scripts/deps.sh
 NATIVE_DIR=${RUN_NATIVE_DIR:-$ROOT/build/native}
 WINDOWS_DIR=${RUN_WINDOWS_DIR:-$ROOT/build/windows}
-echo "run-console: building callshop-sim (native tree)"
+echo "run-console: building callshop-sim and billsdb (native tree)"
 cmake --preset native -B "$NATIVE_DIR" >/dev/null
-cmake --build "$NATIVE_DIR" -j "$JOBS" --target callshop-sim
+cmake --build "$NATIVE_DIR" -j "$JOBS" --target callshop-sim billsdb
 echo "run-console: building Tellarix.exe and Tellarix.dll (windows tree)"
 cmake --preset windows -B "$WINDOWS_DIR" >/dev/null
-cmake --build "$WINDOWS_DIR" -j "$JOBS" --target Tellarix tellarix_boothctl tlx-uidriver
+cmake --build "$WINDOWS_DIR" -j "$JOBS" --target Tellarix tellarix_boothctl tlx-uidriver \
+    tlx-addprinter
 SIM=$NATIVE_DIR/sim/callshop-sim
 EXE=$WINDOWS_DIR/console/Tellarix.exe
 DLL=$WINDOWS_DIR/boothctl/Tellarix.dll
@@ -51,9 +53,20 @@ mkdir -p "$SHOP"
 cp "$EXE" "$DLL" "$SHOP/"
 TLX_SESSION_DIR=${TLX_SESSION_DIR:-$ROOT/build/run-console}
 tlx_wine -t 120 regsvr32 /s 'C:\Tellarix\Tellarix.dll' || { echo "run-console: registering Tellarix.dll failed"; exit 1; }
+# The shop's bills stay between runs of the demo prefix; a new store only where there is none.
+[ -f "$SHOP/bills.mdb" ] || "$NATIVE_DIR/tools/billsdb/billsdb" create "$SHOP/bills.mdb"
+TLX_ADDPRINTER_EXE=$WINDOWS_DIR/tests/win/tools/tlx-addprinter.exe \
+    tlx_add_printer "$ROOT/build/run-console/printed.ps" || echo "run-console: no printer set up"
 printf '%s\r\n' '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$PORT" 'USERNAME=demo' \
     'PASSWORD=demo' '[OPERATORS]' 'Anna' 'Ben' 'Carla' '[ALIASES]' '1=Window booth' \
-    '[MISC]' 'CURRENCY=$' >"$SHOP/Tellarix.ini"
+    '[MISC]' 'CURRENCY=$' 'TAX=20' \
+    '[PRINT]' 'COMPANY_NAME=Tellarix Call Centre, 12 Station Road, Springfield' \
+    'FINANCIAL_ID=VAT No. GB 123 4567 89' 'COMMERCIAL_NAME=Station Road Phones' \
+    'LBL_ID_BILL=Bill no.' 'LBL_OPERATOR_NAME=Operator: ' 'LBL_CABIN_NUMBER=Booth' \
+    'LBL_TEL_NR=Number: ' 'LBL_CALL_DURATION=Seconds: ' 'LBL_RATE=Rate' 'LBL_COST=Cost' \
+    'LBL_TAX=Tax' 'LBL_COST_TAX=Cost with tax' 'LBL_TOTAL_COST=Total' 'LBL_TOTAL_TAX=Total tax' \
+    'LBL_TOTAL_COST_TAX=Total to pay' 'LBL_MESSAGE=Thank you for calling with us!' \
+    >"$SHOP/Tellarix.ini"
 
 SIM_LOG=$ROOT/build/run-console/sim.log
 mkdir -p "$(dirname "$SIM_LOG")"

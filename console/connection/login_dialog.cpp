@@ -10,6 +10,7 @@ namespace tellarix {
 
 namespace cc = tlx::console;
 namespace texts = tlx::console::texts;
+namespace cs = tlx::console::settings;
 
 namespace {
 
@@ -44,18 +45,18 @@ bool LoginDialog::Create() {
 }
 
 bool LoginDialog::OnInitDialog() {
-    server_text_ = settings_.ReadString("NETWORK", "SERVER_IP");
+    server_text_ = settings_.Read(cs::kServerAddress);
     if (server_text_.empty()) {
-        settings_.WriteString("NETWORK", "SERVER_IP", cc::kDefaultServerAddress);
-        settings_.WriteString("NETWORK", "SERVER_PORT", std::to_string(cc::kDefaultServerPort));
-        server_text_ = settings_.ReadString("NETWORK", "SERVER_IP");
+        settings_.Write(cs::kServerAddress, cc::kDefaultServerAddress);
+        settings_.Write(cs::kServerPort, std::to_string(cc::kDefaultServerPort));
+        server_text_ = settings_.Read(cs::kServerAddress);
     }
-    port_text_ = settings_.ReadString("NETWORK", "SERVER_PORT");
-    password_ = settings_.ReadString("NETWORK", "PASSWORD");
-    user_name_ = settings_.ReadString("NETWORK", "USERNAME");
+    port_text_ = settings_.Read(cs::kServerPort);
+    password_ = settings_.Read(cs::kPassword);
+    user_name_ = settings_.Read(cs::kUserName);
 
     const auto operators = Get<tlx::win32::ComboBox>(IDC_OPERATORS);
-    for (const auto& name : settings_.ReadSection("OPERATORS")) operators.Add(name);
+    for (const auto& name : settings_.ReadSection(cs::kOperatorsSection)) operators.Add(name);
     if (operators.Count() > 0) operators.Select(0);
 
     Get<tlx::win32::Edit>(IDC_USER_NAME).LimitText(cc::kMaxUserNameChars);
@@ -108,8 +109,8 @@ void LoginDialog::Attempt() {
     user_name_ = ItemText(IDC_USER_NAME);
     password_ = ItemText(IDC_PASSWORD);
     if (Get<tlx::win32::Button>(IDC_SAVE_PASSWORD).Checked()) {
-        settings_.WriteString("NETWORK", "USERNAME", user_name_);
-        settings_.WriteString("NETWORK", "PASSWORD", password_);
+        settings_.Write(cs::kUserName, user_name_);
+        settings_.Write(cs::kPassword, password_);
     }
     SetStatus(texts::kStatusConnecting);
     booths_.ClearBooths();
@@ -131,7 +132,7 @@ bool LoginDialog::PostLogin() {
     if (start.booth_list) {
         web_address = std::move(start.booth_list->web_address);
         const auto entries = cc::BoothEntries(start.booth_list->keys, [&](const std::string& key) {
-            return settings_.ReadString("ALIASES", key);
+            return settings_.ReadString(cs::kAliasesSection, key);
         });
         for (const auto& entry : entries) {
             booths_.AddBooth(entry.key,

@@ -25,7 +25,7 @@ std::string FormatStored(const LocalTime& t);
 // The stored form read back; std::nullopt for anything that is not a real date and time.
 std::optional<LocalTime> ParseStored(std::string_view text);
 
-// The print labels of section PRINT, in the bill's order.
+// The print labels, in the bill's order (the settings' PRINT labels in that order).
 enum Label : std::size_t {
     kLabelIdBill,
     kLabelOperatorName,
@@ -42,11 +42,6 @@ enum Label : std::size_t {
     kLabelCallDuration,
     kLabelCount
 };
-inline constexpr std::array<std::string_view, kLabelCount> kLabelKeys = {
-    "LBL_ID_BILL",      "LBL_OPERATOR_NAME", "LBL_CABIN_NUMBER",   "LBL_TEL_NR",
-    "LBL_RATE",         "LBL_TAX",           "LBL_COST",           "LBL_COST_TAX",
-    "LBL_TOTAL_COST",   "LBL_TOTAL_TAX",     "LBL_TOTAL_COST_TAX", "LBL_MESSAGE",
-    "LBL_CALL_DURATION"};
 
 struct BillCall {
     std::string destination;

@@ -2,6 +2,8 @@
 // keep their own captions and labels.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tlx::console::texts {
@@ -30,5 +32,16 @@ inline constexpr std::string_view kCannotCreateBooths =
     "Cannot create cabines!!! Probably Tellarix.dll is not properly registered!";
 inline constexpr std::string_view kUnexpectedProblem =
     "The console met an unexpected problem and has to close.";
+
+// The bills store and printing.
+inline constexpr std::string_view kDatabaseErrorCaption = "Database error";
+inline constexpr std::string_view kInformationCaption = "Information";
+inline constexpr std::string_view kNoDatabase =
+    "Cannot connect to database. Probably connection string is invalid or database doesn't "
+    "exist. Please create connection string  and / or database.";
+inline constexpr std::string_view kPrintFailedCaption = "Printing";
+inline std::string PrintFailed(std::uint32_t bill_id, std::string_view why) {
+    return "Bill " + std::to_string(bill_id) + " was not printed: " + std::string(why) + ".";
+}
 
 }  // namespace tlx::console::texts

@@ -5,7 +5,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 : "${TLX_BOOTH_DLL:=$ROOT/build/windows/boothctl/Tellarix.dll}"
 : "${TLX_UIDRIVER_EXE:=$ROOT/build/windows/tests/e2e/driver/tlx-uidriver.exe}"
 : "${TLX_SIM_EXE:=$ROOT/build/native/sim/callshop-sim}"
-export TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE
+: "${TLX_BILLSDB_EXE:=$ROOT/build/native/tools/billsdb/billsdb}"
+export TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE TLX_BILLSDB_EXE
 export TLX_SUITE_LIMIT=${TLX_SUITE_LIMIT:-900}
 export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$ROOT/build/artifacts/console-bench}
 source "$ROOT/tests/e2e/console/lib.sh"

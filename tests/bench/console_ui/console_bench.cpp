@@ -52,7 +52,9 @@ int main(int argc, char** argv) {
                                   ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    auto& app = tellarix::App();
+    // As the console makes them: the bills store holder first, then the application.
+    static tellarix::BillsDatabase database;
+    static tellarix::ConsoleApp app(database);
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     app.settings.SetPath(std::string(temp) + "tlx-consolebench.ini");

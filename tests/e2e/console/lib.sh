@@ -1,6 +1,7 @@
 # Shared steps of the console's end-to-end runs: a private Wine session with the console
 # installed and its booth control registered, callshop-sim on a free port, the UI driver.
-# Needs: TLX_CONSOLE_EXE, TLX_BOOTH_DLL, TLX_UIDRIVER_EXE (Windows build), TLX_SIM_EXE (native).
+# Needs: TLX_CONSOLE_EXE, TLX_BOOTH_DLL, TLX_UIDRIVER_EXE (Windows build), TLX_SIM_EXE and
+# TLX_BILLSDB_EXE (native).
 
 E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 # shellcheck source=../../../scripts/wine/lib.sh
@@ -17,11 +18,12 @@ expect_eq() {  # expected actual what
     e2e_log "ok: $3"
 }
 
-for v in TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE; do
+for v in TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE TLX_BILLSDB_EXE; do
     [ -f "${!v:-}" ] || { echo "SKIP/FAIL: $v not found (${!v:-unset})" >&2; exit 1; }
 done
 
-# Brings up Wine, installs console and booth control into C:\shop, registers the control.
+# Brings up Wine, installs console and booth control into C:\shop with an empty bills store
+# beside them (the console's working folder), registers the control.
 e2e_setup() {
     tlx_wine_up || fail "Wine session did not start"
     WORK=$TLX_SESSION_DIR/work
@@ -30,6 +32,7 @@ e2e_setup() {
     mkdir -p "$SHOP"
     cp "$TLX_CONSOLE_EXE" "$SHOP/Tellarix.exe"
     cp "$TLX_BOOTH_DLL" "$SHOP/Tellarix.dll"
+    "$TLX_BILLSDB_EXE" create "$SHOP/bills.mdb" >/dev/null || fail "no bills store"
     tlx_wine -t 60 regsvr32 /s 'C:\shop\Tellarix.dll' || fail "booth control did not register"
     SIM_PIDS=()
     trap 'e2e_teardown || exit 1' EXIT
@@ -77,7 +80,7 @@ stop_sim() {
 ctl() { echo "$*" >"$SIM_CTL"; }
 
 start_console() {
-    tlx_wine_bg 'C:\shop\Tellarix.exe'
+    tlx_wine_bg -C "$SHOP" 'C:\shop\Tellarix.exe'
     CONSOLE_PID=$TLX_LAST_PID
 }
 

@@ -1,0 +1,152 @@
+#include "bills/gdi_printer.h"
+
+#include <winspool.h>
+
+#include <vector>
+
+#include "win32/text.h"
+
+namespace tellarix {
+namespace {
+
+constexpr int kUnitsPerInch = 100;
+
+std::string LastErrorText() {
+    const DWORD code = GetLastError();
+    char* text = nullptr;
+    FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string out = text ? text : "error " + std::to_string(code);
+    if (text) LocalFree(text);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) {
+        out.pop_back();
+    }
+    return out;
+}
+
+}  // namespace
+
+GdiPrinter::~GdiPrinter() {
+    Release();
+}
+
+void GdiPrinter::Release() {
+    if (dc_) {
+        if (in_page_) EndPage(dc_);
+        if (in_document_) AbortDoc(dc_);
+        if (old_font_) SelectObject(dc_, old_font_);
+        DeleteDC(dc_);
+    }
+    dc_ = nullptr;
+    old_font_ = nullptr;
+    font_.Reset();
+    in_page_ = in_document_ = false;
+}
+
+void GdiPrinter::Fail(const std::string& what) {
+    Release();
+    throw tlx::billing::PrintFailure{what};
+}
+
+void GdiPrinter::SetFont(const tlx::billing::FontSpec& font) {
+    font_spec_ = font;
+}
+
+void GdiPrinter::BeginDocument() {
+    Release();
+    DWORD size = 0;
+    GetDefaultPrinterW(nullptr, &size);
+    std::vector<wchar_t> name(size ? size : 1);
+    if (size == 0 || !GetDefaultPrinterW(name.data(), &size)) {
+        Fail("no printer is set up on this computer");
+    }
+    dc_ = CreateDCW(L"WINSPOOL", name.data(), nullptr, nullptr);
+    if (!dc_) Fail("the printer cannot be reached (" + LastErrorText() + ")");
+
+    // A hundredth of an inch a unit, y going down, from the printable area's corner.
+    SetMapMode(dc_, MM_ANISOTROPIC);
+    SetWindowExtEx(dc_, kUnitsPerInch, kUnitsPerInch, nullptr);
+    SetViewportExtEx(dc_, GetDeviceCaps(dc_, LOGPIXELSX), GetDeviceCaps(dc_, LOGPIXELSY), nullptr);
+    page_height_ =
+        MulDiv(GetDeviceCaps(dc_, VERTRES), kUnitsPerInch, GetDeviceCaps(dc_, LOGPIXELSY));
+    page_top_ = 0;
+
+    LOGFONTW lf{};
+    lf.lfHeight = -MulDiv(font_spec_.points, kUnitsPerInch, 72);
+    lf.lfWeight = font_spec_.weight;
+    lf.lfItalic = font_spec_.italic;
+    lf.lfUnderline = font_spec_.underline;
+    lf.lfStrikeOut = font_spec_.strikeout;
+    lf.lfCharSet = static_cast<BYTE>(font_spec_.charset);
+    const std::wstring face = tlx::win32::WideFromAnsi(font_spec_.face);
+    lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+    font_.Reset(CreateFontIndirectW(&lf));
+    if (font_) old_font_ = SelectObject(dc_, font_.Get());
+    SetBkMode(dc_, TRANSPARENT);
+
+    const std::wstring job = tlx::win32::WideFromAnsi(job_name_);
+    DOCINFOW doc{};
+    doc.cbSize = sizeof doc;
+    doc.lpszDocName = job.c_str();
+    if (StartDocW(dc_, &doc) <= 0) Fail("the print job could not start (" + LastErrorText() + ")");
+    in_document_ = true;
+    NewPage();
+}
+
+void GdiPrinter::NewPage() {
+    if (in_page_ && EndPage(dc_) <= 0)
+        Fail("the page could not be printed (" + LastErrorText() + ")");
+    in_page_ = false;
+    if (StartPage(dc_) <= 0) Fail("the page could not start (" + LastErrorText() + ")");
+    in_page_ = true;
+    // StartPage resets the device context on some drivers: set the unit again.
+    SetMapMode(dc_, MM_ANISOTROPIC);
+    SetWindowExtEx(dc_, kUnitsPerInch, kUnitsPerInch, nullptr);
+    SetViewportExtEx(dc_, GetDeviceCaps(dc_, LOGPIXELSX), GetDeviceCaps(dc_, LOGPIXELSY), nullptr);
+    if (font_) SelectObject(dc_, font_.Get());
+    SetBkMode(dc_, TRANSPARENT);
+}
+
+int GdiPrinter::PageWidth() {
+    if (!dc_) return 0;
+    return MulDiv(GetDeviceCaps(dc_, HORZRES), kUnitsPerInch, GetDeviceCaps(dc_, LOGPIXELSX));
+}
+
+int GdiPrinter::MeasureText(std::string_view text, int width, int format) {
+    if (!dc_) return 0;
+    const std::wstring wide = tlx::win32::WideFromAnsi(text);
+    RECT r{0, 0, width, 0};
+    DrawTextW(dc_, wide.c_str(), static_cast<int>(wide.size()), &r,
+              static_cast<UINT>(format) | DT_CALCRECT | DT_NOPREFIX);
+    return r.bottom - r.top;
+}
+
+void GdiPrinter::PrintText(int left, int top, int right, int bottom, std::string_view text,
+                           int format) {
+    if (!dc_) return;
+    // A line that does not fit below the page's last one opens the next page.
+    if (bottom - page_top_ > page_height_ && top > page_top_) {
+        NewPage();
+        page_top_ = top - tlx::billing::kMargin;
+    }
+    const std::wstring wide = tlx::win32::WideFromAnsi(text);
+    RECT r{left, top - page_top_, right, bottom - page_top_};
+    DrawTextW(dc_, wide.c_str(), static_cast<int>(wide.size()), &r,
+              static_cast<UINT>(format) | DT_NOPREFIX);
+}
+
+void GdiPrinter::EndDocument() {
+    if (!dc_) return;
+    if (in_page_ && EndPage(dc_) <= 0)
+        Fail("the page could not be printed (" + LastErrorText() + ")");
+    in_page_ = false;
+    if (EndDoc(dc_) <= 0) Fail("the print job could not be finished (" + LastErrorText() + ")");
+    in_document_ = false;
+}
+
+void GdiPrinter::FinishDocument() {
+    Release();
+}
+
+}  // namespace tellarix

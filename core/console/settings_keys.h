@@ -1,0 +1,49 @@
+// Every setting the console keeps in its settings file (Tellarix.ini beside the program):
+// section, key and what it means. Readers and writers name settings from here only.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace tlx::console::settings {
+
+struct Key {
+    std::string_view section;
+    std::string_view key;
+    std::string_view meaning;
+};
+
+inline constexpr Key kServerAddress{"NETWORK", "SERVER_IP",
+                                    "server host name or dotted IPv4 address, or host:port"};
+inline constexpr Key kServerPort{"NETWORK", "SERVER_PORT", "server TCP port, decimal"};
+inline constexpr Key kUserName{"NETWORK", "USERNAME", "saved login user name"};
+inline constexpr Key kPassword{"NETWORK", "PASSWORD", "saved login password, plain text"};
+inline constexpr Key kCurrency{"MISC", "CURRENCY", "currency unit every booth shows"};
+inline constexpr Key kTax{"MISC", "TAX", "tax rate in percent, decimal point or comma"};
+inline constexpr Key kCompanyName{"PRINT", "COMPANY_NAME", "company name on bills"};
+inline constexpr Key kFinancialId{"PRINT", "FINANCIAL_ID", "financial (tax) identifier on bills"};
+inline constexpr Key kCommercialName{"PRINT", "COMMERCIAL_NAME", "commercial name on bills"};
+
+// Sections read whole: one operator name per line; booth key = display name.
+inline constexpr std::string_view kOperatorsSection = "OPERATORS";
+inline constexpr std::string_view kAliasesSection = "ALIASES";
+
+// The printed bill's labels, in the bill's order (edited by hand in the file).
+inline constexpr std::string_view kPrintSection = "PRINT";
+inline constexpr std::array<Key, 13> kBillLabels = {{
+    {kPrintSection, "LBL_ID_BILL", "before the bill's number"},
+    {kPrintSection, "LBL_OPERATOR_NAME", "before the operator's name"},
+    {kPrintSection, "LBL_CABIN_NUMBER", "before the booth's name"},
+    {kPrintSection, "LBL_TEL_NR", "before each call's destination"},
+    {kPrintSection, "LBL_RATE", "before each call's rate"},
+    {kPrintSection, "LBL_TAX", "before each call's tax"},
+    {kPrintSection, "LBL_COST", "before each call's cost"},
+    {kPrintSection, "LBL_COST_TAX", "before each call's cost with tax"},
+    {kPrintSection, "LBL_TOTAL_COST", "before the total cost"},
+    {kPrintSection, "LBL_TOTAL_TAX", "before the total tax"},
+    {kPrintSection, "LBL_TOTAL_COST_TAX", "before the total with tax"},
+    {kPrintSection, "LBL_MESSAGE", "closing line"},
+    {kPrintSection, "LBL_CALL_DURATION", "before each call's duration"},
+}};
+
+}  // namespace tlx::console::settings
