@@ -24,6 +24,11 @@ inline constexpr Key kCompanyName{"PRINT", "COMPANY_NAME", "company name on bill
 inline constexpr Key kFinancialId{"PRINT", "FINANCIAL_ID", "financial (tax) identifier on bills"};
 inline constexpr Key kCommercialName{"PRINT", "COMMERCIAL_NAME", "commercial name on bills"};
 
+// The single values above, for whoever needs all of them (the printed bill's labels follow).
+inline constexpr std::array<Key, 9> kSingleValues = {kServerAddress, kServerPort,  kUserName,
+                                                     kPassword,      kCurrency,    kTax,
+                                                     kCompanyName,   kFinancialId, kCommercialName};
+
 // Sections read whole: one operator name per line; booth key = display name.
 inline constexpr std::string_view kOperatorsSection = "OPERATORS";
 inline constexpr std::string_view kAliasesSection = "ALIASES";
@@ -44,6 +49,21 @@ inline constexpr std::array<Key, 13> kBillLabels = {{
     {kPrintSection, "LBL_TOTAL_COST_TAX", "before the total with tax"},
     {kPrintSection, "LBL_MESSAGE", "closing line"},
     {kPrintSection, "LBL_CALL_DURATION", "before each call's duration"},
+}};
+
+// The settings page's grid: under one category row, a row per setting it edits. The page
+// finds a row by its name; the operator reads its caption.
+struct GridRow {
+    std::string_view name;
+    std::string_view caption;
+    Key setting;
+};
+inline constexpr std::string_view kGridCategory = "Company and tax";
+inline constexpr std::array<GridRow, 4> kGridRows = {{
+    {"company_name", "Company name", kCompanyName},
+    {"financial_id", "Financial ID", kFinancialId},
+    {"commercial_name", "Commercial name", kCommercialName},
+    {"tax", "Tax [%]", kTax},
 }};
 
 }  // namespace tlx::console::settings

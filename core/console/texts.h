@@ -33,6 +33,14 @@ inline constexpr std::string_view kCannotCreateBooths =
 inline constexpr std::string_view kUnexpectedProblem =
     "The console met an unexpected problem and has to close.";
 
+// The settings page, asked when it closes with changes not saved.
+inline constexpr std::string_view kWarningCaption = "Warning";
+inline constexpr std::string_view kSaveChanges = "Save changes ?";
+
+// The web page, in place of the server's pages where the system has no web browser control.
+inline constexpr std::string_view kNoWebBrowser =
+    "The web page cannot be shown: this system has no web browser control.";
+
 // The bills store and printing.
 inline constexpr std::string_view kDatabaseErrorCaption = "Database error";
 inline constexpr std::string_view kInformationCaption = "Information";
