@@ -26,8 +26,9 @@ struct HttpRequest {
 };
 std::optional<HttpRequest> ParseRequestLine(std::string_view head);
 
-// name=value pairs split at '&' and '='; %XX is decoded, '+' is kept as it is because the
-// console puts the password into the query without escaping it.
+// name=value pairs split at '&' and '='; %XX is decoded, so the console's percent-encoded user
+// name and password read as typed. '+' stays a '+': the console sends a blank as %20, and older
+// consoles put a '+' of a password into the query as it was.
 std::map<std::string, std::string> ParseQuery(std::string_view query);
 
 std::string HtmlEscape(std::string_view text);

@@ -17,20 +17,21 @@ class OneShop : public ShopDirectory {
 };
 
 HttpResponse Get(const std::string& target, const OneShop& shops = {}) {
-    const std::vector<Account> accounts = {{"anna", "p&w=1+"}, {"bob", ""}};
+    const std::vector<Account> accounts = {{"anna", "p&w=1+ #%"}, {"bob", ""}};
     const auto request = ParseRequestLine("GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_TRUE(request.has_value());
     return HandleRequest(*request, accounts, shops);
 }
 
-// The console does not escape the password, so '&' and '=' in it split the query and the
-// login is refused, as it is for the console's own query; an escaped form reads the same.
+// The console percent-encodes user name and password, so '&', '=', '+', '#', '%' and blanks in
+// a password reach the account as typed; unescaped, '&' and '=' split the query and the login
+// is refused. A '+' is no blank.
 TEST(WebInterface, LoginQueryDecidesAccess) {
     const std::pair<const char*, int> cases[] = {
-        {"/Login.aspx?login=anna&password=p%26w%3D1+", 200},
-        {"/login.ASPX?login=anna&password=p%26w%3d1%2B", 200},
-        {"/Login.aspx?login=anna&password=p&w=1+", 403},
-        {"/Login.aspx?login=anna&password=p%26w%3D1%20", 403},
+        {"/Login.aspx?login=anna&password=p%26w%3D1%2B%20%23%25", 200},
+        {"/login.ASPX?login=%61nna&password=p%26w%3d1+%20%23%25", 200},
+        {"/Login.aspx?login=anna&password=p&w=1+ #%", 403},
+        {"/Login.aspx?login=anna&password=p%26w%3D1%2B+%23%25", 403},
         {"/Login.aspx?login=bob&password=", 200},
         {"/Login.aspx?login=bob", 403},
         {"/Login.aspx", 403},
@@ -50,13 +51,14 @@ TEST(WebInterface, LoginQueryDecidesAccess) {
 }
 
 TEST(WebInterface, PageShowsCurrentCallsEscaped) {
+    const std::string anna = "/Login.aspx?login=anna&password=p%26w%3D1%2B%20%23%25";
     OneShop shops;
     shops.shop.Apply(link::kCallDialEvent, "<b>;0049<script>;Local & more;0.10");
     shops.shop.Apply(link::kCallConnectedEvent, "<b>");
     shops.shop.Apply(link::kCallDialEvent, "1;0123;Local;0.10");
     shops.shop.Apply(link::kCallRejectedEvent, "1");
     shops.shop.Apply(link::kCallDialEvent, "nobody;1;2;3");  // unknown booth: nothing
-    const auto page = Get("/Login.aspx?login=anna&password=p%26w%3D1+", shops).bytes;
+    const auto page = Get(anna, shops).bytes;
     for (const char* shown :
          {"Booth &lt;b&gt;", "0049&lt;script&gt;", "Local &amp; more", "Connected", "Rejected"})
         EXPECT_NE(page.find(shown), std::string::npos) << shown;
@@ -66,7 +68,7 @@ TEST(WebInterface, PageShowsCurrentCallsEscaped) {
     EXPECT_EQ(std::stoul(page.substr(page.find("Content-Length: ") + 16)), page.size() - body);
 
     shops.shop.Apply(link::kCallFinishedEvent, "<b>;75;1.50");
-    const auto finished = Get("/Login.aspx?login=anna&password=p%26w%3D1+", shops).bytes;
+    const auto finished = Get(anna, shops).bytes;
     EXPECT_NE(finished.find("<td>75 s</td><td>1.50</td>"), std::string::npos);
 }
 
