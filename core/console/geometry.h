@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "booth/size.h"
+
 namespace tlx::console {
 
 struct Rect {
@@ -23,8 +25,8 @@ std::optional<Rect> Intersect(const Rect& a, const Rect& b);
 // edge (or covers everything, or there is none), the desktop stays as it is.
 Rect WorkArea(const Rect& desktop, const std::optional<Rect>& taskbar);
 
-inline constexpr int kBoothCellWidth = 270;
-inline constexpr int kBoothCellHeight = 225;
+inline constexpr int kBoothCellWidth = booth::kBoothWidth;
+inline constexpr int kBoothCellHeight = booth::kBoothHeight;
 inline constexpr int kTabsShorterThanWorkArea = 30;  // room left below the tab control
 inline constexpr int kPageInset = 5;                 // settings, web and bills pages
 inline constexpr int kWebPageNarrower = 25;
