@@ -1,0 +1,588 @@
+#include "widgets/property_grid.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "win32/handles.h"
+#include "win32/module.h"
+
+namespace tlx::widgets {
+
+namespace {
+
+using tlx::win32::GdiObject;
+using tlx::win32::MemoryDc;
+using tlx::win32::Selection;
+
+constexpr int kGutter = 12;     // the strip left of the captions, in the face colour
+constexpr int kTextInset = 4;   // text from its cell's left edge
+constexpr int kSplitGrip = 3;   // how near the column line the mouse takes hold of it
+constexpr int kMinColumn = 24;  // neither column is dragged narrower than this
+constexpr UINT_PTR kEditorId = 1;
+
+struct Row {
+    bool category = false;
+    std::string name, caption, value;
+};
+
+// The state of one grid window; the window owns it (made at WM_NCCREATE, gone at
+// WM_NCDESTROY).
+class Grid {
+  public:
+    explicit Grid(HWND hwnd) : hwnd_(hwnd) {}
+    static Grid* Of(HWND hwnd) {
+        return reinterpret_cast<Grid*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    // The state behind a view, or null when the window is no grid.
+    static Grid* OfView(HWND hwnd) {
+        const auto proc = reinterpret_cast<WNDPROC>(GetClassLongPtrA(hwnd, GCLP_WNDPROC));
+        return hwnd && proc == &Grid::Procedure ? Of(hwnd) : nullptr;
+    }
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+    void Add(Row row) {
+        rows_.push_back(std::move(row));
+        MeasureCaptions();
+        UpdateScroll();
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    }
+    int Find(std::string_view name) const {
+        for (std::size_t i = 0; i < rows_.size(); ++i)
+            if (!rows_[i].category && rows_[i].name == name) return static_cast<int>(i);
+        return -1;
+    }
+    bool SetValue(int row, std::string_view value) {
+        if (row < 0) return false;
+        if (row == editing_) EndEdit(false);
+        rows_[row].value = value;
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        return true;
+    }
+    std::optional<std::string> Value(int row) const {
+        if (row < 0) return std::nullopt;
+        return rows_[row].value;
+    }
+    void EndEdit(bool keep, bool refocus);
+    void EndEdit(bool keep) { EndEdit(keep, editing_ >= 0 && GetFocus() == editor_); }
+
+  private:
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK EditorProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                            DWORD_PTR self);
+    bool EditorKey(UINT vk);
+
+    int Width() const { return tlx::win32::Window(hwnd_).ClientRect().right; }
+    int VisibleRows() const {
+        const int h = tlx::win32::Window(hwnd_).ClientRect().bottom;
+        return std::max(1, h / row_height_);
+    }
+    int Count() const { return static_cast<int>(rows_.size()); }
+    bool Editable(int row) const { return row >= 0 && row < Count() && !rows_[row].category; }
+    // The line between captions and values: where the operator dragged it, else wide enough
+    // for the captions within a third to a half of the grid.
+    int Split() const;
+    int RowTop(int row) const { return (row - top_) * row_height_; }
+    int RowAt(int y) const {
+        const int row = y < 0 ? -1 : top_ + y / row_height_;
+        return row < Count() ? row : -1;
+    }
+    bool NearSplit(int x) const { return std::abs(x - Split()) <= kSplitGrip; }
+
+    void SetFont(HFONT font);
+    void MeasureCaptions();
+    void Paint();
+    void PaintRow(HDC dc, int row, int width) const;
+    void Select(int row);
+    void ScrollTo(int top);
+    void UpdateScroll();
+    void PlaceEditor() const;
+    void BeginEdit(int row);
+    // Closes the editor and opens it on the next editable row in `step`'s direction (the same
+    // row at either end).
+    void EditNext(int step);
+    // The first editable row after `from` in `step`'s direction; -1 when there is none.
+    int NextEditable(int from, int step) const {
+        int row = from + step;
+        while (row >= 0 && row < Count() && !Editable(row)) row += step;
+        return Editable(row) ? row : -1;
+    }
+    void Notify(int row) const;
+
+    HWND hwnd_;
+    HWND editor_ = nullptr;
+    std::vector<Row> rows_;
+    HFONT font_ = nullptr;
+    GdiObject<HFONT> bold_;
+    int row_height_ = 16;
+    int selected_ = -1;
+    int top_ = 0;
+    int editing_ = -1;
+    int split_ = -1;  // -1 until the operator drags it
+    int widest_caption_ = 0;
+    bool dragging_ = false;
+};
+
+LRESULT CALLBACK Grid::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        if (msg == WM_NCCREATE) {
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(std::make_unique<Grid>(hwnd).release()));
+        }
+        Grid* self = Of(hwnd);
+        if (msg == WM_NCDESTROY) {
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            std::unique_ptr<Grid> owned(self);
+        } else if (self) {
+            return self->Handle(msg, wp, lp);
+        }
+    } catch (...) {
+        // A failing step (out of memory) leaves the grid as it was; the program goes on.
+        if (msg == WM_NCCREATE) return FALSE;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_CREATE:
+            editor_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 0, 0, hwnd_,
+                                      reinterpret_cast<HMENU>(kEditorId), tlx::win32::ThisModule(),
+                                      nullptr);
+            if (!editor_) return -1;
+            SetWindowSubclass(editor_, &Grid::EditorProcedure, kEditorId,
+                              reinterpret_cast<DWORD_PTR>(this));
+            SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+            return 0;
+        case WM_SETFONT:
+            SetFont(reinterpret_cast<HFONT>(wp));
+            if (LOWORD(lp)) InvalidateRect(hwnd_, nullptr, FALSE);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(font_);
+        case WM_SIZE:
+            UpdateScroll();
+            PlaceEditor();
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers every pixel
+        case WM_PAINT:
+            Paint();
+            return 0;
+        case WM_SETFOCUS:
+            // Coming in by keyboard, the first value is where the operator starts.
+            if (selected_ < 0) Select(NextEditable(-1, 1));
+            [[fallthrough]];
+        case WM_KILLFOCUS:
+        case WM_ENABLE:
+            InvalidateRect(hwnd_, nullptr, FALSE);
+            return 0;
+        case WM_GETDLGCODE: {
+            // Arrows and typing are the grid's; Enter too when it opens an editor.
+            LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
+            const MSG* m = reinterpret_cast<const MSG*>(lp);
+            if (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN && Editable(selected_))
+                code |= DLGC_WANTMESSAGE;
+            return code;
+        }
+        case WM_KEYDOWN:
+            switch (wp) {
+                case VK_UP:
+                    Select(std::max(0, selected_ - 1));
+                    return 0;
+                case VK_DOWN:
+                    Select(std::min(Count() - 1, selected_ + 1));
+                    return 0;
+                case VK_PRIOR:
+                    Select(std::max(0, selected_ - VisibleRows()));
+                    return 0;
+                case VK_NEXT:
+                    Select(std::min(Count() - 1, std::max(0, selected_) + VisibleRows()));
+                    return 0;
+                case VK_HOME:
+                    Select(0);
+                    return 0;
+                case VK_END:
+                    Select(Count() - 1);
+                    return 0;
+                case VK_F2:
+                case VK_RETURN:
+                    BeginEdit(selected_);
+                    return 0;
+                default:
+                    break;
+            }
+            break;
+        case WM_CHAR:
+            // Typing on a row starts its editor with what was typed.
+            if (wp >= 0x20 && wp != 0x7F && Editable(selected_)) {
+                BeginEdit(selected_);
+                const char typed[2] = {static_cast<char>(wp), '\0'};
+                SetWindowTextA(editor_, typed);
+                tlx::win32::Edit(editor_).Select(1, 1);
+            }
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            const int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
+            SetFocus(hwnd_);  // keeps what an open editor holds
+            if (NearSplit(x)) {
+                dragging_ = true;
+                SetCapture(hwnd_);
+                return 0;
+            }
+            const int row = RowAt(y);
+            if (row < 0) return 0;
+            Select(row);
+            if (x > Split() || msg == WM_LBUTTONDBLCLK) {
+                BeginEdit(row);
+                // The click goes on to the editor, so the caret lands where it was.
+                if (editing_ == row && x > Split()) {
+                    RECT r{};
+                    GetWindowRect(editor_, &r);
+                    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+                    SendMessageA(editor_, WM_LBUTTONDOWN, wp, MAKELPARAM(x - r.left, y - r.top));
+                }
+            }
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (dragging_) {
+                split_ = std::clamp(static_cast<int>(GET_X_LPARAM(lp)), kGutter + kMinColumn,
+                                    std::max(kGutter + kMinColumn, Width() - kMinColumn));
+                PlaceEditor();
+                InvalidateRect(hwnd_, nullptr, FALSE);
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (dragging_) ReleaseCapture();
+            return 0;
+        case WM_CAPTURECHANGED:
+            dragging_ = false;
+            return 0;
+        case WM_SETCURSOR: {
+            POINT p{};
+            GetCursorPos(&p);
+            ScreenToClient(hwnd_, &p);
+            if (LOWORD(lp) == HTCLIENT && (dragging_ || NearSplit(p.x))) {
+                SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
+                return TRUE;
+            }
+            break;
+        }
+        case WM_VSCROLL: {
+            SCROLLINFO info{};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_ALL;
+            GetScrollInfo(hwnd_, SB_VERT, &info);
+            const int page = VisibleRows();
+            switch (LOWORD(wp)) {
+                case SB_LINEUP:
+                    ScrollTo(top_ - 1);
+                    break;
+                case SB_LINEDOWN:
+                    ScrollTo(top_ + 1);
+                    break;
+                case SB_PAGEUP:
+                    ScrollTo(top_ - page);
+                    break;
+                case SB_PAGEDOWN:
+                    ScrollTo(top_ + page);
+                    break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION:
+                    ScrollTo(info.nTrackPos);
+                    break;
+                case SB_TOP:
+                    ScrollTo(0);
+                    break;
+                case SB_BOTTOM:
+                    ScrollTo(Count());
+                    break;
+                default:
+                    break;
+            }
+            return 0;
+        }
+        case WM_MOUSEWHEEL:
+            ScrollTo(top_ - GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(hwnd_, msg, wp, lp);
+}
+
+LRESULT CALLBACK Grid::EditorProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                       DWORD_PTR self_ptr) {
+    auto* self = reinterpret_cast<Grid*>(self_ptr);
+    try {
+        switch (msg) {
+            case WM_GETDLGCODE:
+                // Enter, Escape, Tab and the arrows end or move the edit, not the dialog.
+                return DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
+            case WM_KEYDOWN:
+                if (self->EditorKey(static_cast<UINT>(wp))) return 0;
+                break;
+            case WM_CHAR:
+                if (wp == '\r' || wp == '\t' || wp == 0x1B) return 0;  // no beep
+                break;
+            case WM_KILLFOCUS:
+                self->EndEdit(true, false);
+                break;
+            case WM_NCDESTROY:
+                RemoveWindowSubclass(hwnd, &Grid::EditorProcedure, id);
+                break;
+            default:
+                break;
+        }
+    } catch (...) {
+        // As in the grid's own procedure: the editor stays as it was.
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+bool Grid::EditorKey(UINT vk) {
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    switch (vk) {
+        case VK_RETURN:
+        case VK_ESCAPE:
+            EndEdit(vk == VK_RETURN, true);
+            return true;
+        case VK_TAB:
+            EditNext(shift ? -1 : 1);
+            return true;
+        case VK_UP:
+        case VK_DOWN:
+            EditNext(vk == VK_UP ? -1 : 1);
+            return true;
+        default:
+            return false;
+    }
+}
+
+int Grid::Split() const {
+    const int width = Width();
+    if (split_ >= 0) return std::min(split_, std::max(kGutter + kMinColumn, width - kMinColumn));
+    return std::clamp(kGutter + widest_caption_ + 2 * kTextInset, width / 3,
+                      std::max(width / 3, width / 2));
+}
+
+void Grid::MeasureCaptions() {
+    widest_caption_ = 0;
+    HDC screen = GetDC(hwnd_);
+    if (!screen) return;
+    {
+        Selection font(screen, font_);
+        for (const Row& row : rows_) {
+            SIZE size{};
+            if (!row.category && GetTextExtentPoint32A(screen, row.caption.data(),
+                                                       static_cast<int>(row.caption.size()), &size))
+                widest_caption_ = std::max(widest_caption_, static_cast<int>(size.cx));
+        }
+    }
+    ReleaseDC(hwnd_, screen);
+}
+
+void Grid::SetFont(HFONT font) {
+    font_ = font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTA bold{};
+    GetObjectA(font_, sizeof bold, &bold);
+    bold.lfWeight = FW_BOLD;
+    bold_.Reset(CreateFontIndirectA(&bold));
+    if (HDC screen = GetDC(hwnd_)) {
+        Selection chosen(screen, font_);
+        TEXTMETRICA metrics{};
+        GetTextMetricsA(screen, &metrics);
+        row_height_ = metrics.tmHeight + metrics.tmExternalLeading + 3;
+        ReleaseDC(hwnd_, screen);
+    }
+    MeasureCaptions();
+    SendMessageA(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageA(editor_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                 MAKELPARAM(kTextInset - 1, 1));
+    UpdateScroll();
+    PlaceEditor();
+}
+
+void Grid::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd_, &ps);
+    const RECT client = tlx::win32::Window(hwnd_).ClientRect();
+    // Drawn aside and copied in one go, so nothing flickers while rows change.
+    MemoryDc memory(CreateCompatibleDC(dc));
+    GdiObject<HBITMAP> picture(CreateCompatibleBitmap(dc, client.right, client.bottom));
+    if (memory && picture) {
+        Selection canvas(memory.Get(), picture.Get());
+        FillRect(memory.Get(), &client, GetSysColorBrush(COLOR_WINDOW));
+        const RECT gutter{0, 0, kGutter, client.bottom};
+        FillRect(memory.Get(), &gutter, GetSysColorBrush(COLOR_3DFACE));
+        SetBkMode(memory.Get(), TRANSPARENT);
+        const int last = std::min(Count(), top_ + VisibleRows() + 1);
+        for (int row = top_; row < last; ++row) PaintRow(memory.Get(), row, client.right);
+        BitBlt(dc, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
+    }
+    EndPaint(hwnd_, &ps);
+}
+
+void Grid::PaintRow(HDC dc, int index, int width) const {
+    const Row& row = rows_[index];
+    const int top = RowTop(index), bottom = top + row_height_;
+    const bool enabled = IsWindowEnabled(hwnd_) != FALSE;
+    const bool selected = index == selected_;
+    const bool focused = GetFocus() == hwnd_ || GetFocus() == editor_;
+    const UINT text_format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+    SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    if (row.category) {
+        RECT band{0, top, width, bottom};
+        FillRect(dc, &band, GetSysColorBrush(selected && focused ? COLOR_HIGHLIGHT : COLOR_3DFACE));
+        if (selected && focused) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        band.left = kTextInset;
+        Selection bold(dc, bold_.Get());
+        DrawTextA(dc, row.caption.data(), static_cast<int>(row.caption.size()), &band, text_format);
+        return;
+    }
+    const int split = Split();
+    RECT caption{kGutter, top, split, bottom - 1};
+    if (selected) {
+        FillRect(dc, &caption, GetSysColorBrush(focused ? COLOR_HIGHLIGHT : COLOR_3DFACE));
+        if (focused) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    }
+    caption.left += kTextInset;
+    caption.right -= 1;
+    Selection font(dc, font_);
+    DrawTextA(dc, row.caption.data(), static_cast<int>(row.caption.size()), &caption, text_format);
+    SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    RECT value{split + kTextInset, top, width - 1, bottom - 1};
+    DrawTextA(dc, row.value.data(), static_cast<int>(row.value.size()), &value, text_format);
+    // The grid's lines: under the row, and between the columns.
+    const RECT under{kGutter, bottom - 1, width, bottom};
+    const RECT between{split, top, split + 1, bottom};
+    FillRect(dc, &under, GetSysColorBrush(COLOR_3DFACE));
+    FillRect(dc, &between, GetSysColorBrush(COLOR_3DFACE));
+}
+
+void Grid::Select(int row) {
+    if (row < 0 || row >= Count()) return;
+    if (editing_ >= 0 && editing_ != row) EndEdit(true);
+    selected_ = row;
+    if (row < top_) ScrollTo(row);
+    if (row >= top_ + VisibleRows()) ScrollTo(row - VisibleRows() + 1);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void Grid::ScrollTo(int top) {
+    top = std::clamp(top, 0, std::max(0, Count() - VisibleRows()));
+    if (top == top_) return;
+    EndEdit(true);
+    top_ = top;
+    UpdateScroll();
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void Grid::UpdateScroll() {
+    top_ = std::clamp(top_, 0, std::max(0, Count() - VisibleRows()));
+    // A page as large as the rows hides the bar.
+    SCROLLINFO info{sizeof info,
+                    SIF_RANGE | SIF_PAGE | SIF_POS,
+                    0,
+                    std::max(0, Count() - 1),
+                    static_cast<UINT>(VisibleRows()),
+                    top_,
+                    0};
+    SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
+}
+
+void Grid::PlaceEditor() const {
+    if (editing_ < 0) return;
+    const int split = Split();
+    SetWindowPos(editor_, nullptr, split + 1, RowTop(editing_) + 1, Width() - split - 2,
+                 row_height_ - 2, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Grid::BeginEdit(int row) {
+    if (!Editable(row) || !IsWindowEnabled(hwnd_)) return;
+    if (editing_ != row) EndEdit(true, false);
+    Select(row);
+    editing_ = row;
+    SetWindowTextA(editor_, rows_[row].value.c_str());
+    PlaceEditor();
+    ShowWindow(editor_, SW_SHOW);
+    SetFocus(editor_);
+    tlx::win32::Edit(editor_).Select(0, -1);
+}
+
+void Grid::EndEdit(bool keep, bool refocus) {
+    if (editing_ < 0) return;
+    // Marked closed first: taking the focus away below comes back here.
+    const int row = std::exchange(editing_, -1);
+    std::string text = tlx::win32::Window(editor_).Text();
+    if (refocus) SetFocus(hwnd_);
+    ShowWindow(editor_, SW_HIDE);
+    if (!keep || text == rows_[row].value) return;
+    rows_[row].value = std::move(text);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    Notify(row);
+}
+
+void Grid::EditNext(int step) {
+    const int from = editing_, next = NextEditable(from, step);
+    EndEdit(true, true);
+    BeginEdit(next >= 0 ? next : from);
+}
+
+void Grid::Notify(int row) const {
+    PropertyChange change{};
+    change.header.hwndFrom = hwnd_;
+    change.header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd_));
+    change.header.code = PropertyGrid::kValueChanged;
+    change.row = row;
+    SendMessageA(GetParent(hwnd_), WM_NOTIFY, change.header.idFrom,
+                 reinterpret_cast<LPARAM>(&change));
+}
+
+}  // namespace
+
+bool PropertyGrid::Register() {
+    static const bool registered = [] {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = &Grid::Procedure;
+        wc.hInstance = tlx::win32::ThisModule();
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = kClassName;
+        return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    return registered;
+}
+
+void PropertyGrid::AddCategory(std::string_view caption) const {
+    if (Grid* grid = Grid::OfView(hwnd())) grid->Add({true, {}, std::string(caption), {}});
+}
+
+void PropertyGrid::AddRow(std::string_view name, std::string_view caption,
+                          std::string_view value) const {
+    if (Grid* grid = Grid::OfView(hwnd()))
+        grid->Add({false, std::string(name), std::string(caption), std::string(value)});
+}
+
+bool PropertyGrid::SetValue(std::string_view name, std::string_view value) const {
+    Grid* grid = Grid::OfView(hwnd());
+    return grid && grid->SetValue(grid->Find(name), value);
+}
+
+std::optional<std::string> PropertyGrid::Value(std::string_view name) const {
+    const Grid* grid = Grid::OfView(hwnd());
+    return grid ? grid->Value(grid->Find(name)) : std::nullopt;
+}
+
+void PropertyGrid::EndEditing(bool keep) const {
+    if (Grid* grid = Grid::OfView(hwnd())) grid->EndEdit(keep);
+}
+
+}  // namespace tlx::widgets
