@@ -7,12 +7,13 @@
 #include "console/settings_path.h"
 #include "console/texts.h"
 #include "resource.h"
+#include "widgets/property_grid.h"
 #include "win32/module.h"
 
 namespace tellarix {
 
 ConsoleApp::ConsoleApp(BillsDatabase& database)
-    : login(settings, booths, main_window), main_window(booths, settings, database) {
+    : login(settings, booths, main_window), main_window(booths, settings, database, login) {
     main_window.OnSessionLost([this] { ShowLogin(); });
 }
 
@@ -35,6 +36,7 @@ bool ConsoleApp::InitInstance() {
     INITCOMMONCONTROLSEX controls{sizeof controls,
                                   ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    tlx::widgets::PropertyGrid::Register();
 
     char module[MAX_PATH + 1] = {};
     const DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
@@ -73,6 +75,8 @@ int ConsoleApp::Run() {
 }
 
 int ConsoleApp::ExitInstance() {
+    // Unsaved settings may hold booth names: saving them needs the booths still there.
+    main_window.tabs().settings().Close();
     booths.ClearBooths();
     main_window.Destroy();
     login.Destroy();

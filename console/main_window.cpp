@@ -24,12 +24,13 @@ LRESULT CALLBACK ClaimKeys(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UI
 }
 
 // A page window made from its template once, placed at (x, y) hidden; a negative width keeps
-// the template's size.
+// the template's size. Pages lie above the tab control, which leaves them out of its own
+// painting (WS_CLIPSIBLINGS): its page area is not always of the pages' colour.
 void PlaceHidden(tlx::win32::Dialog& page, HWND parent, int template_id, int x, int y, int w,
                  int h) {
     if (!page.exists() && !page.Create(template_id, parent)) return;
-    const UINT flags = SWP_NOZORDER | SWP_HIDEWINDOW | (w < 0 ? SWP_NOSIZE : 0);
-    SetWindowPos(page.hwnd(), nullptr, x, y, w < 0 ? 0 : w, h < 0 ? 0 : h, flags);
+    const UINT flags = SWP_HIDEWINDOW | (w < 0 ? SWP_NOSIZE : 0);
+    SetWindowPos(page.hwnd(), HWND_TOP, x, y, w < 0 ? 0 : w, h < 0 ? 0 : h, flags);
 }
 
 }  // namespace
@@ -76,6 +77,7 @@ bool PageTabs::BuildOnce() {
     PlaceHidden(web_, main_, IDD_WEB_PAGE, inset_x, inset_y,
                 (tab_window.right - tab_window.left) - console::kWebPageNarrower,
                 (tab_window.bottom - tab_window.top) - console::kWebPageLower);
+    if (web_.exists()) web_.Open(web_address_, login_.user_name(), login_.password());
     PlaceHidden(settings_, main_, IDD_SETTINGS_PAGE, inset_x, inset_y, -1, -1);
     PlaceHidden(bills_, main_, IDD_BILLS_PAGE, inset_x, inset_y, -1, -1);
 
@@ -211,6 +213,7 @@ bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& resu
             if (on_session_lost_) on_session_lost_();
             return true;
         case WM_CLOSE:
+            tabs_.web().CloseBrowser();
             StopSession();
             PostQuitMessage(0);
             return true;

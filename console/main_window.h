@@ -10,10 +10,12 @@
 
 #include "bills/bills_page.h"
 #include "booth_pages.h"
+#include "connection/login_dialog.h"
 #include "connection/receiver_thread.h"
 #include "console/geometry.h"
-#include "pages.h"
+#include "settings/settings_page.h"
 #include "settings_store.h"
+#include "web/web_page.h"
 #include "win32/dialog.h"
 
 namespace tellarix {
@@ -22,10 +24,12 @@ namespace tellarix {
 class PageTabs {
   public:
     PageTabs(BoothRegistry& booths, SettingsStore& settings, BillsDatabase& database,
-             const std::string& operator_name)
+             const std::string& operator_name, const LoginDialog& login)
         : booths_(booths),
           settings_store_(settings),
+          login_(login),
           booth_pages_(booths),
+          settings_(settings, booths),
           bills_(database, settings, operator_name) {}
     void Attach(HWND tab, HWND main_window);
     HWND hwnd() const { return tab_.hwnd(); }
@@ -37,6 +41,8 @@ class PageTabs {
     void SetWebAddress(std::string address) { web_address_ = std::move(address); }
     const std::string& web_address() const { return web_address_; }
     CBillsDlg& bills() { return bills_; }
+    SettingsPage& settings() { return settings_; }
+    WebPage& web() { return web_; }
     const tlx::console::PageGrid& grid() const { return grid_; }
 
   private:
@@ -44,6 +50,7 @@ class PageTabs {
 
     BoothRegistry& booths_;
     SettingsStore& settings_store_;
+    const LoginDialog& login_;  // the user name and password the web page logs in with
     tlx::win32::TabControl tab_;
     HWND main_ = nullptr;
     bool built_ = false;
@@ -57,8 +64,9 @@ class PageTabs {
 
 class MainWindow : public tlx::win32::Dialog {
   public:
-    MainWindow(BoothRegistry& booths, SettingsStore& settings, BillsDatabase& database)
-        : tabs_(booths, settings, database, operator_name_), booths_(booths) {}
+    MainWindow(BoothRegistry& booths, SettingsStore& settings, BillsDatabase& database,
+               const LoginDialog& login)
+        : tabs_(booths, settings, database, operator_name_, login), booths_(booths) {}
     bool Create();
     // Sizes the window to the work area, builds the pages and starts receiving. False when
     // the booth controls could not be made.

@@ -6,6 +6,7 @@
 #define IDR_MAINFRAME 128
 #define IDD_LOGIN 129
 #define IDD_SETTINGS_PAGE 131
+#define IDD_BOOTH_NAME 132
 #define IDD_WEB_PAGE 133
 #define IDD_BILLS_PAGE 139
 
@@ -17,6 +18,21 @@
 #define IDC_STATUS 1006
 #define IDC_OPERATORS 1007
 #define IDC_SAVE_PASSWORD 1013
+
+// The settings page and its booth name window.
+#define IDC_BOOTH_LIST 1009
+#define IDC_BOOTH_NAME 1010
+#define IDC_SERVER_NAME 1011
+#define IDC_EDIT_BOOTH 1012
+#define IDC_OTHER_CURRENCY 1017
+#define IDC_CURRENCY_BOX 1018
+#define IDC_DOLLAR 1019
+#define IDC_EURO 1020
+#define IDC_OTHER 1021
+#define IDC_BILL_GRID 1024
+#define IDC_SAVE_SETTINGS 1031
+// The web page.
+#define IDC_BROWSER 1022
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1

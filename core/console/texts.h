@@ -38,8 +38,7 @@ inline constexpr std::string_view kWarningCaption = "Warning";
 inline constexpr std::string_view kSaveChanges = "Save changes ?";
 
 // The web page, in place of the server's pages where the system has no web browser control.
-inline constexpr std::string_view kNoWebBrowser =
-    "The web page cannot be shown: this system has no web browser control.";
+inline constexpr std::string_view kNoWebBrowser = "This system has no web browser control.";
 
 // The bills store and printing.
 inline constexpr std::string_view kDatabaseErrorCaption = "Database error";
