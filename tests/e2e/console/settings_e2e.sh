@@ -91,8 +91,10 @@ case_settings() {
     [ -n "$editor" ] || fail "no editor in the grid"
     ui set-text --hwnd "$editor" --value "$company" :: idle --title Tellarix >/dev/null
     tlx_screenshot settings-grid-editing
-    ui key --hwnd "$editor" 9 :: set-text --hwnd "$editor" --value "VAT 2" \
-        :: key --hwnd "$editor" 27 >/dev/null
+    # Keys are posted, texts sent: the editor has moved on once it shows the next row's value.
+    ui key --hwnd "$editor" 9 :: text --hwnd "$editor" --equals "VAT 1" \
+        :: set-text --hwnd "$editor" --value "VAT 2" :: key --hwnd "$editor" 27 >/dev/null ||
+        fail "Tab did not go on to the financial ID"
     wait_match 1 "a grid change is something to save" 10 save_enabled
     press_save
     expect_eq "$company|VAT 1" "$(ini PRINT COMPANY_NAME)|$(ini PRINT FINANCIAL_ID)" \
