@@ -34,6 +34,11 @@
 // The web page.
 #define IDC_BROWSER 1022
 
+// The bills page.
+#define IDC_BILLS_GRID 1025
+#define IDC_CALLS_GRID 1027
+#define IDC_REPRINT 1028
+
 #ifndef IDC_STATIC
 #define IDC_STATIC -1
 #endif

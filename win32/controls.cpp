@@ -99,7 +99,14 @@ void ListView::SetImage(int row, int image) const {
 }
 
 void ListView::SelectOnly(int row) const {
-    SetState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    // Only the rows that have a mark lose it: "all rows" is a walk over every row on some
+    // systems, and an owner-data list may hold a million.
+    for (int i = Next(-1, LVNI_SELECTED); i >= 0; i = Next(i, LVNI_SELECTED)) {
+        if (i != row) SetState(i, 0, LVIS_SELECTED);
+    }
+    if (const int focused = Next(-1, LVNI_FOCUSED); focused >= 0 && focused != row) {
+        SetState(focused, 0, LVIS_FOCUSED);
+    }
     if (row < 0) return;
     SetState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     EnsureVisible(row);

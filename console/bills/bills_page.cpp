@@ -2,9 +2,13 @@
 
 #include <ole2.h>
 
+#include "billing/bills_view.h"
 #include "billing/layout.h"
 #include "bills/gdi_printer.h"
+#include "console/settings_keys.h"
 #include "console/texts.h"
+#include "resource.h"
+#include "text/numbers.h"
 
 namespace tellarix {
 
@@ -18,6 +22,64 @@ billing::LocalTime Now() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+std::string LocaleText(LCTYPE what) {
+    char buffer[16] = {};
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, what, buffer, sizeof buffer);
+    return buffer;
+}
+
+// An amount as the operator's regional settings write numbers, with two decimals.
+std::string RegionalAmount(double value) {
+    std::string decimal = LocaleText(LOCALE_SDECIMAL), thousand = LocaleText(LOCALE_STHOUSAND);
+    NUMBERFMTA format{};
+    format.NumDigits = 2;
+    format.LeadingZero = 1;
+    format.Grouping = 3;
+    format.lpDecimalSep = decimal.data();
+    format.lpThousandSep = thousand.data();
+    format.NegativeOrder = 1;
+    const std::string plain = tlx::text::FormatFixed(value, 2);
+    char out[128] = {};
+    return GetNumberFormatA(LOCALE_USER_DEFAULT, 0, plain.c_str(), &format, out, sizeof out) > 0
+               ? out
+               : plain;
+}
+
+std::string RegionalTime(const billing::LocalTime& t) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(t.year);
+    st.wMonth = static_cast<WORD>(t.month);
+    st.wDay = static_cast<WORD>(t.day);
+    st.wHour = static_cast<WORD>(t.hour);
+    st.wMinute = static_cast<WORD>(t.minute);
+    st.wSecond = static_cast<WORD>(t.second);
+    char date[64] = {}, time[64] = {};
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, sizeof date);
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, sizeof time);
+    return std::string(date) + " " + time;
+}
+
+// A stored value as the grids show it; one that cannot be read shows as nothing.
+std::string Shown(std::string_view field, const billing::Value& value) {
+    switch (billing::KindOf(field)) {
+        case billing::FieldKind::kKey: {
+            const auto key = billing::AsInteger(value);
+            return key ? std::to_string(*key) : std::string();
+        }
+        case billing::FieldKind::kTime: {
+            const auto t = billing::AsTime(value);
+            return t ? RegionalTime(*t) : std::string();
+        }
+        case billing::FieldKind::kAmount: {
+            const auto n = billing::AsNumber(value);
+            return n ? RegionalAmount(*n) : std::string();
+        }
+        case billing::FieldKind::kText:
+            break;
+    }
+    return billing::AsText(value);
 }
 
 }  // namespace
@@ -40,9 +102,87 @@ CBillsDlg::~CBillsDlg() {
 }
 
 bool CBillsDlg::OnInitDialog() {
-    printer_ = std::make_unique<GdiPrinter>();
+    bills_grid_.Attach(Item(IDC_BILLS_GRID), billing::kBillsColumns, Shown);
+    calls_grid_.Attach(Item(IDC_CALLS_GRID), billing::kCallsColumns, Shown);
+    calls_grid_.SetKeyField("id_call");
+    bills_grid_.OnCurrentRowChanged([this] {
+        UpdatePrintButton();
+        ShowCallsOfCurrentBill();
+    });
+    // The newest bill is a click away: the index column sorts either way.
+    bills_grid_.OnColumnClick([this](std::string_view field) {
+        if (field != "id_bill" || !database_.is_open()) return;
+        auto& bills = database_.store().bills();
+        bills.SetDescending(!bills.descending());
+        bills_grid_.ShowSortMark(field, !bills.descending());
+        bills_grid_.SetDataSource(&bills);
+    });
+    if (!printer_) printer_ = std::make_unique<GdiPrinter>();
     RefreshBills();
+    ShowCallsOfCurrentBill();
     return true;
+}
+
+bool CBillsDlg::OnCommand(int id, int, HWND) {
+    if (id != IDC_REPRINT) return false;
+    ReprintSelectedBill();
+    return true;
+}
+
+bool CBillsDlg::OnNotify(const NMHDR& header, LRESULT& result) {
+    return bills_grid_.HandleNotify(header, result) || calls_grid_.HandleNotify(header, result);
+}
+
+void CBillsDlg::UpdatePrintButton() {
+    auto& bills = database_.store().bills();
+    tlx::win32::Window(Item(IDC_REPRINT))
+        .Enable(bills_loaded_ && bills.RecordCount() != 0 && bills.current() >= 0);
+}
+
+void CBillsDlg::RefreshBills() {
+    // Without a store the lists stay empty and there is nothing to print.
+    if (!database_.is_open() || !exists()) {
+        UpdatePrintButton();
+        return;
+    }
+    auto& store = database_.store();
+    if (!store.OpenBills()) {
+        ReportDatabaseError(billing::ErrorList(store.errors()));
+        return;
+    }
+    bills_loaded_ = false;
+    bills_grid_.SetDataSource(nullptr);
+    bills_loaded_ = true;
+    bills_grid_.SetDataSource(&store.bills());
+    bills_grid_.SetKeyField("id_bill");
+    UpdatePrintButton();
+}
+
+void CBillsDlg::ShowCallsOfCurrentBill() {
+    if (!bills_loaded_) return;
+    auto& bills = database_.store().bills();
+    std::uint32_t id = 0;
+    if (bills.RecordCount() != 0) {
+        const auto* field = bills.Field("id_bill");
+        id = static_cast<std::uint32_t>(field ? billing::AsInteger(*field).value_or(0) : 0);
+    }
+    ShowCalls(id);
+}
+
+void CBillsDlg::ShowCalls(std::uint32_t bill_id) {
+    calls_grid_.SetDataSource(nullptr);
+    auto& store = database_.store();
+    if (!store.OpenCalls(bill_id)) {
+        ReportDatabaseError(billing::ErrorList(store.errors()));
+        return;
+    }
+    calls_grid_.SetDataSource(&store.calls());
+}
+
+void CBillsDlg::ReprintSelectedBill() {
+    auto& store = database_.store();
+    if (!bills_loaded_ || store.bills().current() < 0) return;  // nothing to print
+    PrintBill(billing::StoredBill(store.bills(), store.calls()));
 }
 
 void CBillsDlg::NewBill(std::string_view print_text) {
@@ -75,10 +215,6 @@ void CBillsDlg::PrintBill(billing::Bill bill) {
     }
     bill.calls.clear();
     RefreshBills();
-}
-
-void CBillsDlg::RefreshBills() {
-    // The bills list arrives with the page's grids.
 }
 
 }  // namespace tellarix

@@ -1,5 +1,6 @@
 // The bills page: the home of billing. A booth's print request becomes a bill here (composed,
-// stored, printed); the page lists the printed bills and prints one again.
+// stored, printed); the page lists the printed bills with the calls of the selected one and
+// prints a stored bill again.
 #pragma once
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include "billing/report_printer.h"
 #include "bills/bills_database.h"
 #include "settings_store.h"
+#include "widgets/data_grid.h"
 #include "win32/dialog.h"
 
 namespace tellarix {
@@ -24,17 +26,32 @@ class CBillsDlg : public tlx::win32::Dialog {
     // A booth's print text: compose, store, print. One at a time, on the window's thread.
     void NewBill(std::string_view print_text);
     void PrintBill(tlx::billing::Bill bill);
-    // The bills list, read again.
+    // The bills list, read again; it stands on its first row.
     void RefreshBills();
+    void ShowCallsOfCurrentBill();
+    void ShowCalls(std::uint32_t bill_id);
+    void ReprintSelectedBill();
+
+    // The printer bills go to (the default printer unless one is handed in).
+    void SetPrinter(std::unique_ptr<tlx::billing::ReportPrinter> printer) {
+        printer_ = std::move(printer);
+    }
 
   protected:
     bool OnInitDialog() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnNotify(const NMHDR& header, LRESULT& result) override;
 
   private:
+    // Print only with a bill to print: a store, a list and a selected row.
+    void UpdatePrintButton();
+
     BillsDatabase& database_;
     SettingsStore& settings_;
     const std::string& operator_name_;
     std::unique_ptr<tlx::billing::ReportPrinter> printer_;
+    DataGrid bills_grid_, calls_grid_;
+    bool bills_loaded_ = false;
     bool com_ready_ = false;
 };
 

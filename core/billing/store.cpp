@@ -18,6 +18,7 @@ constexpr char kSchema[] =
 struct Table {
     const char* name;
     std::vector<const char*> columns;
+    std::vector<std::string> Columns() const { return {columns.begin(), columns.end()}; }
 };
 const std::array<Table, 2> kTables = {{
     {"bills",
@@ -76,7 +77,25 @@ std::vector<std::string> CheckStore(sqlite3* db) {
     return problems;
 }
 
-BillsStore::BillsStore(TextCodec codec) : codec_(std::move(codec)) {}
+BillsStore::BillsStore(TextCodec codec)
+    : codec_(std::move(codec)),
+      bills_("bills", "id_bill", kTables[0].Columns()),
+      calls_("calls", "id_call", kTables[1].Columns(), "id_bill") {}
+
+bool BillsStore::FailedRead(TableRecordset& recordset) {
+    errors_.push_back({recordset.last_error(), sqlite3_errmsg(db_)});
+    return false;
+}
+
+bool BillsStore::OpenBills() {
+    errors_.clear();
+    return db_ && (bills_.Open(db_, &codec_) || FailedRead(bills_));
+}
+
+bool BillsStore::OpenCalls(std::uint32_t bill_id) {
+    errors_.clear();
+    return db_ && (calls_.Open(db_, &codec_, bill_id) || FailedRead(calls_));
+}
 
 BillsStore::~BillsStore() {
     Close();
@@ -133,6 +152,8 @@ bool BillsStore::Open(const std::string& path) {
 }
 
 void BillsStore::Close() {
+    bills_.Close();
+    calls_.Close();
     if (db_) sqlite3_close_v2(std::exchange(db_, nullptr));
 }
 

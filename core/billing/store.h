@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "billing/bill.h"
+#include "billing/recordset.h"
 
 struct sqlite3;
 
@@ -54,6 +55,13 @@ class BillsStore {
     // at all (locked, read-only) that is reported once and nothing is written.
     void StoreBill(Bill& bill, const Reporter& report);
 
+    // The two lists of the bills page: every bill, and the calls of one bill. False, with
+    // errors() telling why, when the store cannot be read; without a store, false and no error.
+    bool OpenBills();
+    bool OpenCalls(std::uint32_t bill_id);
+    TableRecordset& bills() { return bills_; }
+    TableRecordset& calls() { return calls_; }
+
     const std::vector<StoreError>& errors() const { return errors_; }
     sqlite3* handle() const { return db_; }
     std::string ToStore(std::string_view text) const;
@@ -63,9 +71,12 @@ class BillsStore {
     bool Fail(int code);
     bool Exec(const char* sql);
 
+    bool FailedRead(TableRecordset& recordset);
+
     TextCodec codec_;
     sqlite3* db_ = nullptr;
     std::vector<StoreError> errors_;
+    TableRecordset bills_, calls_;
 };
 
 // The schema of an empty store.

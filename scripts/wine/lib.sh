@@ -1,7 +1,8 @@
 # Wine session helpers shared by every Windows-side test. Source this file, then:
 #   tlx_wine_up               private prefix (copy of a booted template) + own Xvfb display
-#   tlx_wine [-t S] PROG ...  run a Windows program in that session, wait for it (default limit
-#                             120 s); its output is printed afterwards, without carriage returns
+#   tlx_wine [-t S] [-C DIR] PROG ...  run a Windows program in that session (in DIR), wait
+#                             for it (default limit 120 s); its output is printed afterwards,
+#                             without carriage returns
 #   tlx_wine_bg PROG ...      start one in the background (PID in $TLX_LAST_PID, output in
 #                             $TLX_LAST_LOG); teardown ends it if it is still running
 #   tlx_screenshot NAME       PNG of the whole virtual screen into $TLX_ARTIFACTS (if set)
@@ -151,13 +152,15 @@ tlx_wine_up() {
     tlx_log "prefix $WINEPREFIX on display $DISPLAY"
 }
 
-# tlx_wine [-t SECONDS] PROG ARGS...: the program's status (124 when the limit ended it).
+# tlx_wine [-t SECONDS] [-C DIR] PROG ARGS...: the program's status (124 when the limit ended
+# it); DIR is its working folder.
 tlx_wine() {
-    local limit=120
+    local limit=120 dir=.
     if [ "${1:-}" = -t ]; then limit=$2; shift 2; fi
+    if [ "${1:-}" = -C ]; then dir=$2; shift 2; fi
     local out rc
     out=$(mktemp "$TLX_SESSION_DIR/out.XXXXXX")
-    timeout --kill-after=10 "$limit" wine "$@" </dev/null >"$out" 2>&1 8>&- 9>&-
+    (cd "$dir" && exec timeout --kill-after=10 "$limit" wine "$@" </dev/null >"$out" 2>&1 8>&- 9>&-)
     rc=$?
     tr -d '\r' <"$out"
     rm -f "$out"

@@ -29,7 +29,7 @@ for n in 10 102; do
     stop_sim
 done
 for n in 10 200; do
-    line=$(tlx_wine -t 300 "$TLX_CONSOLEBENCH_EXE" "$n" | grep '^page build') ||
+    line=$(tlx_wine -t 300 -C "$SHOP" "$TLX_CONSOLEBENCH_EXE" "$n" | grep '^page build') ||
         fail "page build of $n booths did not run"
     echo "$line"
     BUILD[$n]=$(sed -n 's/.*first page painted \([0-9.]*\) s.*/\1/p' <<<"$line")

@@ -2,6 +2,7 @@
 // durably in a fresh store, lay it out on a recording printer. Prints median and 99th
 // percentile; asserts nothing.
 //   billing_bench [BILLS] [FOLDER]
+//   billing_bench fill FILE BILLS   (a store for the bills page's benchmark)
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -16,7 +17,29 @@
 
 using namespace tlx::billing;
 
+// A store of `bills` bills with three calls each, for the bills page's benchmark.
+int Fill(const std::string& path, long bills) {
+    std::filesystem::remove(path);
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return 1;
+    const std::string sql =
+        std::string(StoreSchema()) +
+        "; begin; with recursive n(i) as (select 1 union all select i+1 from n where i<" +
+        std::to_string(bills) +
+        ") insert into bills(issued_date, operator, cabin_number, total_cost, total_taxes, "
+        "total_cost_taxes) select '2026-12-07 09:00:00', 'Anna', 'Booth '||(i%12), 3.6, 0.72, "
+        "4.32 from n; insert into calls(id_bill, destination, end_date, duration, rate, "
+        "call_taxes, call_cost, call_cost_taxes) select id_bill, '0044123'||k, '10:00:00', "
+        "'60', 1.2, 0.24, 1.2, 1.44 from bills, (select 1 k union all select 2 union all "
+        "select 3); commit;";
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) std::fprintf(stderr, "fill: %s\n", sqlite3_errmsg(db));
+    sqlite3_close(db);
+    return rc == SQLITE_OK ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "fill") return Fill(argv[2], std::atol(argv[3]));
     const int bills = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
     const std::filesystem::path dir =
         argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path();

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Bills end to end: the console under Wine with callshop-sim, a bills store and the harness's
-# file printer. One case per run: print, no-store.
+# file printer. One case per run: print, page, no-store.
 set -u
 CASE=${1:?case}
 source "$(dirname "$0")/lib.sh"
@@ -15,7 +15,8 @@ PRINT_SETTINGS=('[OPERATORS]' 'Anna' '[MISC]' 'TAX=20' '[PRINT]' 'COMPANY_NAME=S
     'LBL_TOTAL_COST_TAX=To pay' 'LBL_MESSAGE=Thank you')
 
 store() { python3 -c 'import sqlite3, sys
-for row in sqlite3.connect(sys.argv[1]).execute(sys.argv[2]): print("|".join(map(str, row)))' \
+for row in sqlite3.connect(sys.argv[1], isolation_level=None).execute(sys.argv[2]):
+    print("|".join(map(str, row)))' \
     "$SHOP/bills.mdb" "$1"; }
 printed() { python3 "$(dirname "${BASH_SOURCE[0]}")/printed_lines.py" "$1"; }
 
@@ -57,6 +58,74 @@ print(datetime.datetime.strptime(sys.argv[1], "%Y-%m-%d %H:%M:%S").strftime("%d/
         "$(printed "$job" | paste -sd'|')" "printed bill, line by line"
 }
 
+# Bills of a session on the Bills page: the list, the calls of the selected bill, reprints of
+# stored amounts, a bill without calls, and Print only with a bill to print.
+case_page() {
+    local job=$WORK/printed.ps
+    tlx_add_printer "$job" || fail "no printer"
+    start_sim --user demo --password demo --booths '1,2'
+    console_at 127.0.0.1 "$SIM_PORT" "${PRINT_SETTINGS[@]}"
+    press_login
+    wait_main_window
+    ui tab-select --title Tellarix --child-class SysTabControl32 3 >/dev/null
+    wait_match "0" "Print disabled on an empty list" 20 print_enabled
+    ui tab-select --title Tellarix --child-class SysTabControl32 0 >/dev/null
+
+    ctl 'dial 1;0111;A;1.00' && ctl 'connect 1' && ctl 'finish 1;60;1.00'
+    ctl 'dial 1;0112;B;2.00' && ctl 'connect 1' && ctl 'finish 1;30;2.00'
+    ctl 'dial 2;0222;C;3.00' && ctl 'reject 2'
+    wait_match $'4\t0222*' "rejected call in booth 2" 20 booth_rows 2
+    wait_match $'3\t0111*\n3\t0112*' "two finished calls in booth 1" 20 booth_rows 1
+    bill_of 1 1  # the newer call alone: bill 1
+    bill_of 1 0  # the older one: bill 2
+    # A stored total that differs from its calls (the next bill refreshes the list).
+    wait_match 2 "two bills stored" 20 store 'select count(*) from bills'
+    store "update bills set total_cost=9.99 where id_bill=2" >/dev/null
+    bill_of 2 0  # a rejected call only: bill 3, without calls
+    wait_match 3 "three bills stored" 20 store 'select count(*) from bills'
+
+    ui tab-select --title Tellarix --child-class SysTabControl32 3 >/dev/null
+    wait_match $'1\t*\t1\t*/*/* *\tAnna\t1\t2.00\t0.40\t2.40\n0\t*\t2\t*\t9.99\t0.20\t1.20\n0\t*\t3\t*\tAnna\t2\t0.00\t0.00\t0.00' \
+        "the bills listed, the first selected, in regional form" 20 bills_list
+    wait_match $'?\t*\t0112\t*\t30\t*' "the first bill's call" 20 calls_list
+    ui list-select --title Tellarix --id 1025 1 >/dev/null
+    wait_match $'?\t*\t0111\t*\t60\t*' "selecting a bill shows exactly its calls" 20 calls_list
+    ui list-select --title Tellarix --id 1025 2 >/dev/null
+    wait_match "" "a bill without calls shows none" 20 calls_list
+    tlx_screenshot bills-page
+
+    # The stored total prints as stored; every reprint has all of the bill's calls.
+    local i
+    for i in 1 2; do
+        rm -f "$job"
+        ui list-select --title Tellarix --id 1025 1 >/dev/null
+        wait_match $'?\t*\t0111\t*' "bill 2 selected" 20 calls_list
+        ui click --title Tellarix --id 1028 >/dev/null || fail "Print refused"
+        wait_match '*%%EOF*' "reprint $i printed" 30 cat "$job"
+        printed "$job" | paste -sd'|' >"$WORK/reprint-$i.txt"
+        [[ "$(cat "$WORK/reprint-$i.txt")" == *"Bill 2|"*"|Tel:0111|"*"|Secs:60|"*"|Total     9.99|"* ]] ||
+            fail "reprint $i: [$(cat "$WORK/reprint-$i.txt")]"
+        e2e_log "ok: reprint $i with its call and the stored total"
+    done
+    rm -f "$job"
+    ui list-select --title Tellarix --id 1025 2 >/dev/null
+    ui click --title Tellarix --id 1028 >/dev/null || fail "Print refused"
+    wait_match '*%%EOF*' "bill without calls reprinted" 30 cat "$job"
+    [[ "$(printed "$job" | paste -sd'|')" == *"|Booth 2|----"* ]] ||
+        fail "hyphens not right after the booth line: [$(printed "$job" | paste -sd'|')]"
+    e2e_log "ok: a bill without calls has the hyphen line after the booth line"
+}
+print_enabled() { ui find --title Tellarix --id 1028 | cut -f6; }
+bills_list() { ui list --title Tellarix --id 1025 | cut -f2-; }
+calls_list() { ui list --title Tellarix --id 1027 | cut -f2-; }
+# Selects one row of a booth and presses its Print button.
+bill_of() {  # booth row
+    local booth
+    booth=$(booth_hwnd "$1")
+    ui list-select --hwnd "$booth" --child-class SysListView32 "$2" >/dev/null || fail "no row $2"
+    ui click --hwnd "$booth" --child-text Print >/dev/null || fail "no Print button"
+}
+
 # Without a store the operator hears of it before the login window: the store's error, then
 # the notice that bills are not kept; the console then runs as before.
 case_no_store() {
@@ -81,6 +150,7 @@ case_no_store() {
 
 case "$CASE" in
     print) case_print ;;
+    page) case_page ;;
     no-store) case_no_store ;;
     *) fail "unknown case $CASE" ;;
 esac

@@ -1,0 +1,120 @@
+#include "widgets/data_grid.h"
+
+#include <commctrl.h>
+
+#include "win32/text.h"
+
+namespace tellarix {
+
+namespace billing = tlx::billing;
+
+void DataGrid::Attach(HWND list, const std::vector<billing::GridColumn>& columns, Format format) {
+    list_ = tlx::win32::ListView(list);
+    format_ = std::move(format);
+    shown_.clear();
+    list_.AddExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    for (const auto& c : columns) {
+        if (!c.visible) continue;
+        // Widths are in the dialog's own units, so they grow with its font.
+        RECT width{0, 0, c.width, 0};
+        MapDialogRect(GetParent(list), &width);
+        list_.InsertColumn(static_cast<int>(shown_.size()), c.caption, width.right);
+        shown_.push_back(c);
+    }
+}
+
+void DataGrid::SetDataSource(billing::Recordset* source) {
+    source_ = source;
+    field_of_column_.clear();
+    for (const auto& c : shown_)
+        field_of_column_.push_back(source ? source->FieldIndex(c.field) : -1);
+    list_.SetVirtualCount(source ? static_cast<int>(source->RecordCount()) : 0, 0);
+    InvalidateRect(list_.hwnd(), nullptr, TRUE);
+    Select(source ? source->current() : -1);
+    // Bound anew: the owner hears of the current row as after any change of it.
+    if (on_row_changed_) on_row_changed_();
+}
+
+std::string DataGrid::CellText(int row_index, int column_index) {
+    const auto column = static_cast<std::size_t>(column_index);
+    if (!source_ || column >= shown_.size()) return {};
+    const billing::Row* row = source_->RowAt(row_index);
+    const int field = field_of_column_[column];
+    if (!row || field < 0) return {};
+    return format_(shown_[column].field, (*row)[static_cast<std::size_t>(field)]);
+}
+
+void DataGrid::Select(std::int64_t row) {
+    selecting_ = true;
+    list_.SelectOnly(static_cast<int>(row));
+    selecting_ = false;
+}
+
+void DataGrid::ShowSortMark(std::string_view field, bool ascending) {
+    HWND header = list_.Header();
+    for (int i = 0; i < static_cast<int>(shown_.size()); ++i) {
+        HDITEMA item{};
+        item.mask = HDI_FORMAT;
+        Header_GetItem(header, i, &item);
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (shown_[static_cast<std::size_t>(i)].field == field) {
+            item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+        }
+        Header_SetItem(header, i, &item);
+    }
+}
+
+bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
+    if (header.hwndFrom != list_.hwnd()) return false;
+    result = 0;
+    switch (header.code) {
+        case LVN_GETDISPINFOA: {
+            // The list keeps no texts: each cell is read from the recordset as it is drawn.
+            auto& item =
+                const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
+            if ((item.mask & LVIF_TEXT) && item.cchTextMax > 0) {
+                lstrcpynA(item.pszText, CellText(item.iItem, item.iSubItem).c_str(),
+                          item.cchTextMax);
+            }
+            return true;
+        }
+        case LVN_GETDISPINFOW: {
+            auto& item =
+                const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header)).item;
+            if ((item.mask & LVIF_TEXT) && item.cchTextMax > 0) {
+                const std::wstring wide =
+                    tlx::win32::WideFromAnsi(CellText(item.iItem, item.iSubItem));
+                lstrcpynW(item.pszText, wide.c_str(), item.cchTextMax);
+            }
+            return true;
+        }
+        case LVN_ODCACHEHINT: {
+            // Fetching the first row a view asks for reads its whole page at once.
+            const auto& hint = reinterpret_cast<const NMLVCACHEHINT&>(header);
+            if (source_) source_->RowAt(hint.iFrom);
+            return true;
+        }
+        case LVN_ITEMCHANGED: {
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if (!source_ || selecting_ || !(change.uChanged & LVIF_STATE)) return true;
+            // The focused row is the current one; losing the selection leaves none.
+            const int row = list_.Next(-1, LVNI_SELECTED) >= 0 ? list_.Current() : -1;
+            if (row == source_->current()) return true;
+            source_->MoveTo(row);
+            if (on_row_changed_) on_row_changed_();
+            return true;
+        }
+        case LVN_COLUMNCLICK: {
+            const auto& click = reinterpret_cast<const NMLISTVIEW&>(header);
+            if (on_column_click_ && click.iSubItem >= 0 &&
+                static_cast<std::size_t>(click.iSubItem) < shown_.size()) {
+                on_column_click_(shown_[static_cast<std::size_t>(click.iSubItem)].field);
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace tellarix

@@ -1,0 +1,27 @@
+#!/bin/bash
+# The bills page with 1,000 and with 1,000,000 bills (three calls each) in bills.mdb, under
+# Wine: the refresh after a new bill, a bill's calls, the jump to the last row, the memory, and
+# each figure's ratio 1,000,000 / 1,000. Figures only. Uses build/native and build/windows.
+set -u
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+export TLX_SUITE_LIMIT=${TLX_SUITE_LIMIT:-900}
+source "$ROOT/scripts/wine/lib.sh"
+FILL=$ROOT/build/native/tests/bench/billing/billing_bench
+BENCH=${TLX_BILLSBENCH_EXE:-$ROOT/build/windows/tests/bench/console_ui/tlx-billsbench.exe}
+tlx_wine_up || exit 1
+declare -A LINE
+for n in 1000 1000000; do
+    dir=$TLX_SESSION_DIR/store-$n
+    mkdir -p "$dir"
+    "$FILL" fill "$dir/bills.mdb" "$n" || exit 1
+    LINE[$n]=$(tlx_wine -t 600 -C "$dir" "$BENCH" | grep '^bills') || { echo "bench failed for $n"; exit 1; }
+    echo "${LINE[$n]}"
+    rm -rf "$dir"
+done
+python3 - "${LINE[1000]}" "${LINE[1000000]}" <<'PY'
+import re, sys
+small, big = ([float(x) for x in re.findall(r"([0-9.]+) (?:ms|MB)", line)] for line in sys.argv[1:])
+names = ["refresh after a new bill", "a bill's calls", "jump to the last row"]
+print("ratio 1,000,000 / 1,000: " + ", ".join(f"{n} {b / s:.2f}" for n, s, b in zip(names, small, big))
+      + f"; memory growth {big[3] - small[3]:.1f} MB")
+PY
