@@ -13,15 +13,9 @@
 
 #include "bills/bills_page.h"
 #include "resource.h"
+#include "win32/clock.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 void Drain() {
     MSG msg;
@@ -37,10 +31,10 @@ double Median(
     for (int i = 0; i < runs; ++i) {
         before(i);
         Drain();
-        const double t = Now();
+        const double t = tlx::win32::CounterSeconds();
         what(i);
         Drain();
-        ms.push_back((Now() - t) * 1000);
+        ms.push_back((tlx::win32::CounterSeconds() - t) * 1000);
     }
     std::sort(ms.begin(), ms.end());
     return ms[ms.size() / 2];

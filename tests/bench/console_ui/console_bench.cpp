@@ -17,15 +17,9 @@
 #include "app.h"
 #include "console/geometry.h"
 #include "messages.h"
+#include "win32/clock.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 // Dispatches what is queued, paints included, until nothing is left. A stray loss report
 // (there is no server) is dropped.
@@ -69,14 +63,14 @@ int main(int argc, char** argv) {
     }
     if (!app.main_window.Create()) return 1;
 
-    const double t0 = Now();
+    const double t0 = tlx::win32::CounterSeconds();
     if (!app.main_window.Start()) {
         std::fprintf(stderr, "Start failed\n");
         return 1;
     }
-    const double t1 = Now();
+    const double t1 = tlx::win32::CounterSeconds();
     DrainQueue(app.main_window.hwnd());
-    const double t2 = Now();
+    const double t2 = tlx::win32::CounterSeconds();
     const auto& grid = app.main_window.tabs().grid();
     std::printf(
         "page build, %d booths (made-up booth list, no server): Start %.3f s, "

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "win32/clock.h"
 #include "win32/handles.h"
 #include "win32/text.h"
 
@@ -443,13 +444,10 @@ void Idle(const Command& c, Out&) {
 void Now(const Command&, Out& out) {
     ULARGE_INTEGER t;  // 100 ns since 1601
     GetSystemTimePreciseAsFileTime(reinterpret_cast<FILETIME*>(&t));
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
     char buf[64];
     std::snprintf(buf, sizeof buf, "clock %.3f %.6f\n",
                   static_cast<double>(t.QuadPart - 116444736000000000ULL) / 1e7,
-                  static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart));
+                  tlx::win32::CounterSeconds());
     out += buf;
 }
 
