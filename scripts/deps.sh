@@ -9,6 +9,8 @@ packages=(
     libgmock-dev libbenchmark-dev libmcrypt-dev
     # windows tree: MinGW-w64 with posix threads, widl and the IDL imports
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev
+    # the Windows installer: wixl builds it, msibuild mends it, msiinfo reads it
+    wixl msitools
     # running and looking at Windows code
     wine wine64 xvfb x11-utils ghostscript imagemagick
     # misc tools the scripts use
