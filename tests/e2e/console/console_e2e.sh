@@ -125,10 +125,13 @@ gap = None
 for line in open(sys.argv[1]):
     r = json.loads(line)
     t = datetime.fromisoformat(r["t"].replace("Z", "+00:00")).timestamp()
-    # The first keep-alive after the server's last message (a slow reader may find more).
+    # The first keep-alive of the silence after the server's last message. One sent on that
+    # message's heels is the other rule (more than 20 s since the last one, on a slow run);
+    # a slow reader may also find later ones.
     if r.get("dir") == "out":
         last_out, gap = t, None
-    elif r.get("dir") == "in" and r.get("type") == 13 and last_out is not None and gap is None:
+    elif (r.get("dir") == "in" and r.get("type") == 13 and last_out is not None and gap is None
+          and t - last_out >= 1.0):
         gap = t - last_out
 print(f"{gap:.1f}" if gap is not None else "none")
 PY
