@@ -36,9 +36,10 @@ tlx_screenshot flood-done
 
 # One driver run reads every booth: its name, then its rows.
 ARGS=()
-for h in $(ui find --title Tellarix --child-class TellarixControlHost | cut -f1); do
+# Booth controls are the hosts with control id 0 (the web page's browser has its own).
+for h in $(ui find --title Tellarix --child-class TellarixControlHost | awk -F'\t' '$2 == 0 {print $1}'); do
     ARGS+=(text --hwnd "$h" :: list --hwnd "$h" --child-class SysListView32 ::)
 done
 tlx_wine -t 600 "$TLX_UIDRIVER_EXE" "${ARGS[@]:0:${#ARGS[@]}-1}" >"$WORK/rows.txt" ||
-    fail "the booths could not be read"
+    fail "the booths could not be read: $(grep -v "^[0-9]" "$WORK/rows.txt" | tail -3)"
 python3 "$CHECK" report "$SIM_LOG" "$WORK/rows.txt" "$t_seen" "$LAST_BOOTH $LAST_ROW $LAST_IMAGE"
