@@ -77,10 +77,10 @@ expect_eq "Tellarix.ini bills.mdb" "$(LC_ALL=C ls "$SHOP" | paste -sd' ')" "only
 # The portable zip's script registers the control as the package does.
 entries 'HKLM\Software\Classes' >"$WORK/machine-classes"
 (cd "$WINEPREFIX/drive_c" && cmake -E tar xf "$TLX_PORTABLE_ZIP") || fail "cannot unzip"
-tlx_wine cmd /c 'C:\Tellarix\register.cmd' /s || fail "register.cmd failed"
+tlx_wine cmd /c 'C:\Tellarix\register.cmd' /s || fail "register.cmd failed ($?)"
 same "the package registers as the control itself does" "$WORK/registered" \
     comm -13 "$WORK/machine-classes" <(entries 'HKLM\Software\Classes' 'C:\Tellarix\')
-tlx_wine cmd /c 'C:\Tellarix\register.cmd' /u /s || fail "register.cmd /u failed"
+tlx_wine cmd /c 'C:\Tellarix\register.cmd' /u /s || fail "register.cmd /u failed ($?): $(entries 'HKLM\Software\Classes' 'C:\Tellarix\' | comm -13 "$WORK/machine-classes" - | head -5)"
 same "register.cmd /u" "$WORK/machine-classes" entries 'HKLM\Software\Classes'
 
 msiexec "reinstall" /i "$(tlx_winpath "$TLX_MSI")"
