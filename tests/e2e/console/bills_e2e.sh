@@ -21,10 +21,10 @@ for row in sqlite3.connect(sys.argv[1], isolation_level=None).execute(sys.argv[2
 printed() { python3 "$(dirname "${BASH_SOURCE[0]}")/printed_lines.py" "$1"; }
 
 # A finished call in booth 7, its row selected, Print pressed: one bill row, one call row and
-# one printed page with every line in order.
+# one printed page with every line in order. Without a printer first: the bill is stored and
+# the operator is told why there is no paper.
 case_print() {
     local job=$WORK/printed.ps
-    tlx_add_printer "$job" || fail "no printer"
     start_sim --user demo --password demo --booths '3,7'
     console_at 127.0.0.1 "$SIM_PORT" '[ALIASES]' '7=Joe'"'"'s booth' "${PRINT_SETTINGS[@]}"
     press_login
@@ -37,24 +37,31 @@ case_print() {
     booth=$(booth_hwnd "Joe's booth")
     ui list-select --hwnd "$booth" --child-class SysListView32 0 >/dev/null || fail "row not selected"
     ui click --hwnd "$booth" --child-text Print >/dev/null || fail "no Print button"
+    ui text --title Printing --id 65535 --equals \
+        "Bill 1 was not printed: no printer is set up on this computer." --timeout 30 >/dev/null ||
+        fail "no printer: [$(ui text --title Printing --id 65535)]"
+    ui click --title Printing --id 1 >/dev/null
+    wait_match 1 "the bill without paper is stored" 20 store 'select count(*) from bills'
 
-    wait_match 1 "the bill is stored" 20 store 'select count(*) from bills'
+    tlx_add_printer "$job" || fail "no printer"
+    ui click --hwnd "$booth" --child-text Print >/dev/null || fail "no Print button"
+    wait_match 2 "the bill is stored" 20 store 'select count(*) from bills'
     local issued
-    issued=$(store 'select issued_date from bills')
-    expect_eq "1|Anna|Joe's booth|2.5|0.5|3.0" \
-        "$(store 'select id_bill, operator, cabin_number, total_cost, total_taxes, total_cost_taxes from bills')" \
+    issued=$(store 'select issued_date from bills where id_bill=2')
+    expect_eq "2|Anna|Joe's booth|2.5|0.5|3.0" \
+        "$(store 'select id_bill, operator, cabin_number, total_cost, total_taxes, total_cost_taxes from bills where id_bill=2')" \
         "bill row"
     local end
-    end=$(store 'select end_date from calls')
-    expect_eq "1|0044123|125|1.2|0.5|2.5|3.0" \
-        "$(store 'select id_bill, destination, duration, rate, call_taxes, call_cost, call_cost_taxes from calls')" \
+    end=$(store 'select end_date from calls where id_bill=2')
+    expect_eq "2|0044123|125|1.2|0.5|2.5|3.0" \
+        "$(store 'select id_bill, destination, duration, rate, call_taxes, call_cost, call_cost_taxes from calls where id_bill=2')" \
         "call row"
     wait_match '*%%EOF*' "the bill is printed" 30 cat "$job"
     gs -q -dNOPAUSE -dBATCH -sDEVICE=png16m -r100 -sOutputFile="$TLX_ARTIFACTS/printed-bill.png" "$job"
     local when
     when=$(python3 -c 'import sys, datetime
 print(datetime.datetime.strptime(sys.argv[1], "%Y-%m-%d %H:%M:%S").strftime("%d/%m/%y %H:%M:%S"))' "$issued")
-    expect_eq "Station Phones|VAT 42|Bill 1|$when|Op:Anna|Booth Joe's booth|Tel:0044123|$end|Secs:125|Rate     1.20 Cost     2.50|Tax     0.50 With tax     3.00|----------------------------------------------------------------|Total     2.50|Total tax     0.50|To pay     3.00|Thank you" \
+    expect_eq "Station Phones|VAT 42|Bill 2|$when|Op:Anna|Booth Joe's booth|Tel:0044123|$end|Secs:125|Rate     1.20 Cost     2.50|Tax     0.50 With tax     3.00|----------------------------------------------------------------|Total     2.50|Total tax     0.50|To pay     3.00|Thank you" \
         "$(printed "$job" | paste -sd'|')" "printed bill, line by line"
 }
 
