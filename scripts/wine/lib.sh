@@ -14,8 +14,9 @@
 # the prefix needs them first, and they inherit that program's descriptors. Were that a pipe
 # (ctest's output, a `| tr` in a script), the helper would hold it open for as long as it lives,
 # and the reader would wait. So no Wine process started here gets a pipe: input from /dev/null,
-# output into a file of the session. Every wait is bounded; nothing here touches displays or
-# prefixes it did not create.
+# output into a file of the session; descriptors 6 to 9 (the UI driver's session pipes, locks)
+# are closed for them. Every wait is bounded; nothing here touches displays or prefixes it did
+# not create.
 
 TLX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TLX_CACHE=${TELLARIX_CACHE:-$HOME/.cache/tellarix}
@@ -39,7 +40,7 @@ _tlx_start_xvfb() {
     fifo="$dir/displayfd"
     mkfifo "$fifo"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 \
-        8>&- 9>&- &
+        6>&- 7>&- 8>&- 9>&- &
     TLX_XVFB_PID=$!
     local num=""
     if ! read -r -t 20 num <"$fifo"; then
@@ -60,11 +61,10 @@ _tlx_prefix_pids() {
         keep+="$p "
         p=$(awk '{print $4}' "/proc/$p/stat" 2>/dev/null)
     done
-    for e in /proc/[0-9]*/environ; do
+    for e in $(grep -lzxF "WINEPREFIX=$prefix" /proc/[0-9]*/environ 2>/dev/null); do
         pid=${e#/proc/}
         pid=${pid%/environ}
-        [[ "$keep" == *" $pid "* ]] && continue
-        grep -qzxF "WINEPREFIX=$prefix" "$e" 2>/dev/null && echo "$pid"
+        [[ "$keep" == *" $pid "* ]] || echo "$pid"
     done
 }
 
@@ -77,8 +77,8 @@ _tlx_stop_prefix() {
     for pid in "${TLX_BG_PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null; done
     for pid in "${TLX_BG_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
     TLX_BG_PIDS=()
-    WINEPREFIX=$prefix timeout 20 wineserver -k </dev/null >/dev/null 2>&1 8>&- 9>&-
-    WINEPREFIX=$prefix timeout 20 wineserver -w </dev/null >/dev/null 2>&1 8>&- 9>&-
+    WINEPREFIX=$prefix timeout 20 wineserver -k </dev/null >/dev/null 2>&1 6>&- 7>&- 8>&- 9>&-
+    WINEPREFIX=$prefix timeout 20 wineserver -w </dev/null >/dev/null 2>&1 6>&- 7>&- 8>&- 9>&-
     # A process that was being started while the server went down dies on its own at once;
     # give it a moment before calling it left behind.
     for i in $(seq 50); do
@@ -109,7 +109,7 @@ _tlx_make_template() {
             _tlx_env
             _tlx_start_xvfb || exit 1
             trap 'kill $TLX_XVFB_PID 2>/dev/null' EXIT
-            w() { timeout "$1" "${@:2}" </dev/null >/dev/null 2>&1 8>&- 9>&-; }
+            w() { timeout "$1" "${@:2}" </dev/null >/dev/null 2>&1 6>&- 7>&- 8>&- 9>&-; }
             w 180 wineboot -i || exit 1
             # A virtual desktop: without it closing a top-level window costs ~2 s.
             w 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
@@ -130,12 +130,23 @@ _tlx_make_template() {
     return $rc
 }
 
+# A test's own prefix: a copy of the template, but for the system folder's DLLs (600 MB of
+# the 700), which nothing a test runs ever writes; those are links to the template's. The
+# printer spooler's folders and the registry are real copies, as they are written.
+_tlx_copy_prefix() {
+    local from=$1 to=$2 sys=drive_c/windows/system32
+    mkdir -p "$to" &&
+        tar -C "$from" --no-wildcards-match-slash --exclude="./$sys/*.dll" -cf - . |
+        tar -C "$to" -xf - &&
+        find "$from/$sys" -maxdepth 1 -type f -name '*.dll' -exec ln -t "$to/$sys" {} +
+}
+
 tlx_wine_up() {
     _tlx_env
     _tlx_make_template || return 1
     TLX_SESSION_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tellarix-wine.XXXXXX")
     export WINEPREFIX="$TLX_SESSION_DIR/prefix"
-    cp -a "$TLX_TEMPLATE" "$WINEPREFIX"
+    _tlx_copy_prefix "$TLX_TEMPLATE" "$WINEPREFIX" || return 1
     _tlx_start_xvfb || return 1
     trap 'tlx_wine_down || exit 1' EXIT
     trap 'tlx_log "stopped by a signal or the suite time limit"; exit 130' INT TERM
@@ -145,7 +156,7 @@ tlx_wine_up() {
     local limit=${TLX_SUITE_LIMIT:-270} me=$$
     if [ "$limit" -gt 0 ]; then
         (sleep "$limit" && kill -TERM "$me" && pkill -TERM -P "$me") \
-            </dev/null >/dev/null 2>&1 8>&- 9>&- &
+            </dev/null >/dev/null 2>&1 6>&- 7>&- 8>&- 9>&- &
         TLX_WATCHDOG_PID=$!
         disown "$TLX_WATCHDOG_PID"
     fi
@@ -160,7 +171,7 @@ tlx_wine() {
     if [ "${1:-}" = -C ]; then dir=$2; shift 2; fi
     local out rc
     out=$(mktemp "$TLX_SESSION_DIR/out.XXXXXX")
-    (cd "$dir" && exec timeout --kill-after=10 "$limit" wine "$@" </dev/null >"$out" 2>&1 8>&- 9>&-)
+    (cd "$dir" && exec timeout --kill-after=10 "$limit" wine "$@" </dev/null >"$out" 2>&1 6>&- 7>&- 8>&- 9>&-)
     rc=$?
     tr -d '\r' <"$out"
     rm -f "$out"
@@ -173,7 +184,7 @@ tlx_wine_bg() {
     local dir=.
     if [ "${1:-}" = -C ]; then dir=$2; shift 2; fi
     TLX_LAST_LOG=$(mktemp "$TLX_SESSION_DIR/bg.XXXXXX")
-    (cd "$dir" && exec wine "$@" </dev/null >"$TLX_LAST_LOG" 2>&1 8>&- 9>&-) &
+    (cd "$dir" && exec wine "$@" </dev/null >"$TLX_LAST_LOG" 2>&1 6>&- 7>&- 8>&- 9>&-) &
     TLX_LAST_PID=$!
     TLX_BG_PIDS+=("$TLX_LAST_PID")
 }

@@ -34,6 +34,7 @@ e2e_setup() {
     cp "$TLX_BOOTH_DLL" "$SHOP/Tellarix.dll"
     "$TLX_BILLSDB_EXE" create "$SHOP/bills.mdb" >/dev/null || fail "no bills store"
     tlx_wine -t 60 regsvr32 /s 'C:\shop\Tellarix.dll' || fail "booth control did not register"
+      ui_serve
     SIM_PIDS=()
     trap 'e2e_teardown || exit 1' EXIT
 }
@@ -42,6 +43,8 @@ e2e_teardown() {
     local pid
     for pid in "${SIM_PIDS[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
     SIM_PIDS=()
+    [ -n "$UI_SERVING" ] && exec 6>&- 7<&-
+    UI_SERVING=
     tlx_wine_down
 }
 
@@ -84,7 +87,42 @@ start_console() {
     CONSOLE_PID=$TLX_LAST_PID
 }
 
-ui() { tlx_wine "$TLX_UIDRIVER_EXE" "$@"; }
+# The UI driver: one process for the session's requests once ui_serve has started it (fds 6
+# and 7 are its request and answer pipes; Wine programs are started with them closed), a
+# process per request before.
+UI_SERVING=
+ui_serve() {
+    local req=$TLX_SESSION_DIR/ui.req answers=$TLX_SESSION_DIR/ui.answers
+    mkfifo "$req" "$answers" || fail "no pipes for the UI driver"
+    (exec wine "$TLX_UIDRIVER_EXE" serve <"$req" >"$answers" 2>"$TLX_SESSION_DIR/ui.err" \
+        6>&- 7>&- 8>&- 9>&-) &
+    TLX_BG_PIDS+=("$!")
+    exec 6>"$req" 7<"$answers"
+    UI_SERVING=1
+}
+ui() {
+    if [ -z "$UI_SERVING" ]; then
+        tlx_wine "$TLX_UIDRIVER_EXE" "$@"
+        return
+    fi
+    local w words=() line out= n=0
+    for w in "$@"; do
+        w=${w//\\/\\\\}
+        w=${w//$'\t'/\\t}
+        w=${w//$'\n'/\\n}
+        words+=("${w//$'\r'/\\r}")
+    done
+    (IFS=$'\t' && printf '%s\n' "${words[*]}") >&6 || fail "the UI driver is gone"
+    # What the run printed, then its own line end, then "\x04" and the status.
+    while IFS= read -r -t 400 -u 7 line; do
+        if [[ $line == $'\x04'* ]]; then
+            printf '%s' "$out"
+            return "${line#?}"
+        fi
+        [ $((n++)) -eq 0 ] && out=$line || out+=$'\n'$line
+    done
+    fail "the UI driver did not answer [$*]: $(cat "$TLX_SESSION_DIR/ui.err" 2>/dev/null)"
+}
 
 # Polls until what `command...` prints matches the shell pattern (a plain text matches itself),
 # for up to `timeout` seconds; fails with the last output otherwise.
@@ -106,7 +144,10 @@ wait_status() {  # text [timeout]
         fail "status line: expected [$1], got [$(ui text --title Tellarix --id 1006)]"
     e2e_log "ok: status [$1]"
 }
-press_login() { ui click --title Tellarix --id 1002 >/dev/null || fail "no Log In button"; }
+press_login() {
+    local why
+    why=$(ui click --title Tellarix --id 1002) || fail "Log In not clicked: $why"
+}
 
 # Waits for the booth page: the main window's tab control is there.
 wait_main_window() {

@@ -59,17 +59,17 @@ struct Command {
     double Timeout() const { return Get(L"--timeout") ? _wtof(Get(L"--timeout")->c_str()) : 10.0; }
 };
 
-std::vector<Command> ParseCommands(int argc, wchar_t** argv) {
+std::vector<Command> ParseCommands(const std::vector<std::wstring>& words) {
     std::vector<Command> commands(1);
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring word = argv[i];
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::wstring& word = words[i];
         Command& c = commands.back();
         if (word == L"::") {
             commands.emplace_back();
         } else if (c.name.empty()) {
             c.name = word;
-        } else if (kFlags.count(word) || (kValued.count(word) && i + 1 < argc)) {
-            c.options[word] = kFlags.count(word) ? L"" : argv[++i];
+        } else if (kFlags.count(word) || (kValued.count(word) && i + 1 < words.size())) {
+            c.options[word] = kFlags.count(word) ? L"" : words[++i];
         } else if (word.compare(0, 2, L"--") == 0) {
             throw Failure("unknown option or missing value: " + Utf8FromWide(word));
         } else {
@@ -221,11 +221,17 @@ std::vector<HWND> WaitMatches(const Command& c) {
     return found;
 }
 
-// With click, only what the operator could click: BM_CLICK fires even on a disabled button.
+// With click, only what the operator could click (BM_CLICK fires even on a disabled button),
+// waited for as the operator would: a window being built shows its buttons a moment later.
 HWND Resolve(const Command& c, bool click = false) {
-    HWND w = WaitMatches(c).front();
-    if (click && (!IsWindowEnabled(w) || !IsWindowVisible(w)))
-        throw Failure("the window is disabled or hidden");
+    if (!click) return WaitMatches(c).front();
+    HWND w = nullptr;
+    if (!WaitFor(c.Timeout(), 50, [&] {
+            const auto found = Matches(c);
+            w = found.empty() ? nullptr : found.front();
+            return w && IsWindowEnabled(w) && IsWindowVisible(w);
+        }))
+        throw Failure(w ? "the window is disabled or hidden" : "no such window");
     return w;
 }
 
@@ -470,13 +476,12 @@ const std::map<std::wstring, std::function<void(const Command&, Out&)>> kCommand
     {L"now", Now},
 };
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    _setmode(_fileno(stdout), _O_BINARY);  // '\n', not "\r\n"
+// Runs the commands of one request; what they print goes to stdout, a failure's reason to
+// `errors`. Returns the exit status.
+int Run(const std::vector<std::wstring>& words, FILE* errors) {
     std::string current = "arguments";
     try {
-        for (const Command& c : ParseCommands(argc, argv)) {
+        for (const Command& c : ParseCommands(words)) {
             current = Utf8FromWide(c.name);
             auto it = kCommands.find(c.name);
             if (it == kCommands.end()) throw Failure("unknown command");
@@ -487,7 +492,48 @@ int wmain(int argc, wchar_t** argv) {
         }
         return 0;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tlx-uidriver: %s: %s\n", current.c_str(), e.what());
+        std::fprintf(errors, "tlx-uidriver: %s: %s\n", current.c_str(), e.what());
     }
     return 1;
+}
+
+// serve: one request a line on stdin (the words of a command line, tab-separated, UTF-8, with
+// tab, line end, carriage return and backslash inside a word written \t \n \r \\); each
+// answer is what the run prints, a line end, then "\x04" and the exit status on a line. Saves
+// a Wine process start (about 0.15 s of processor) per request.
+int Serve() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    std::string line;
+    for (int ch; (ch = std::getchar()) != EOF;) {
+        if (ch != '\n') {
+            line += static_cast<char>(ch);
+            continue;
+        }
+        std::vector<std::wstring> words;
+        std::string word;
+        for (size_t i = 0; i <= line.size(); ++i) {
+            if (i == line.size() || line[i] == '\t') {
+                words.push_back(tlx::win32::WideFromUtf8(word));
+                word.clear();
+            } else if (line[i] == '\\' && i + 1 < line.size()) {
+                const char e = line[++i];
+                word += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+            } else {
+                word += line[i];
+            }
+        }
+        line.clear();
+        const int status = Run(words, stdout);
+        std::printf("\n\x04%d\n", status);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);  // '\n', not "\r\n"
+    if (argc == 2 && std::wstring(argv[1]) == L"serve") return Serve();
+    return Run(std::vector<std::wstring>(argv + 1, argv + argc), stderr);
 }

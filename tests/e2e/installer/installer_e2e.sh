@@ -44,6 +44,7 @@ grep -qx 'clsid\\{.*}\\inprocserver32|(Default)=<folder>Tellarix.dll' "$WORK/reg
 tlx_wine reg copy 'HKCU\Software\Classes' 'HKLM\Software\Classes' /s /f >/dev/null ||
     fail "cannot copy the user's classes"
 tlx_add_printer "$WORK/printed.ps" || fail "no printer"
+ui_serve  # Wine's helpers are up by now: they do not get the driver's pipes
 start_sim --user demo --password demo --booths '3,7'
 write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
     'PASSWORD=demo' '[ALIASES]' '7=Window booth' '[MISC]' 'TAX=20'
