@@ -99,13 +99,16 @@ void ListView::SetImage(int row, int image) const {
 }
 
 void ListView::SelectOnly(int row) const {
-    // Only the rows that have a mark lose it: "all rows" is a walk over every row on some
-    // systems, and an owner-data list may hold a million.
-    for (int i = Next(-1, LVNI_SELECTED); i >= 0; i = Next(i, LVNI_SELECTED)) {
-        if (i != row) SetState(i, 0, LVIS_SELECTED);
-    }
+    // Asking which rows carry a mark walks the rows one by one on some systems, and an
+    // owner-data list may hold a million. The marked row is nearly always the focused one,
+    // which the list knows at once; the walk is left for the marks it does not account for.
     if (const int focused = Next(-1, LVNI_FOCUSED); focused >= 0 && focused != row) {
-        SetState(focused, 0, LVIS_FOCUSED);
+        SetState(focused, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    if (SelectedCount() > (row >= 0 && (State(row) & LVIS_SELECTED) ? 1 : 0)) {
+        for (int i = Next(-1, LVNI_SELECTED); i >= 0; i = Next(i, LVNI_SELECTED)) {
+            if (i != row) SetState(i, 0, LVIS_SELECTED);
+        }
     }
     if (row < 0) return;
     SetState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);

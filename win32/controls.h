@@ -136,6 +136,9 @@ class ListView : public Window {
         const int focused = Next(-1, LVNI_FOCUSED);
         return focused >= 0 ? focused : Next(-1, LVNI_SELECTED);
     }
+    UINT State(int row, UINT mask = LVIS_SELECTED | LVIS_FOCUSED) const {
+        return ListView_GetItemState(hwnd(), row, mask);
+    }
     void SetState(int row, UINT state, UINT mask) const {
         ListView_SetItemState(hwnd(), row, state, mask);
     }

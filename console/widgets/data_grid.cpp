@@ -98,7 +98,7 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
             if (!source_ || selecting_ || !(change.uChanged & LVIF_STATE)) return true;
             // The focused row is the current one; losing the selection leaves none.
-            const int row = list_.Next(-1, LVNI_SELECTED) >= 0 ? list_.Current() : -1;
+            const int row = list_.SelectedCount() > 0 ? list_.Current() : -1;
             if (row == source_->current()) return true;
             source_->MoveTo(row);
             if (on_row_changed_) on_row_changed_();
