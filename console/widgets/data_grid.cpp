@@ -97,8 +97,14 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
         case LVN_ITEMCHANGED: {
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
             if (!source_ || selecting_ || !(change.uChanged & LVIF_STATE)) return true;
-            // The focused row is the current one; losing the selection leaves none.
-            const int row = list_.SelectedCount() > 0 ? list_.Current() : -1;
+            // The row that gains the mark is the current one (asking the list which row is
+            // marked walks the rows on some systems); losing the mark leaves none.
+            int row = -1;
+            if (change.iItem >= 0 && (change.uNewState & LVIS_SELECTED)) {
+                row = change.iItem;
+            } else if (list_.SelectedCount() > 0) {
+                row = list_.Current();
+            }
             if (row == source_->current()) return true;
             source_->MoveTo(row);
             if (on_row_changed_) on_row_changed_();
