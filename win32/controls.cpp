@@ -98,13 +98,13 @@ void ListView::SetImage(int row, int image) const {
     Send(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-void ListView::SelectOnly(int row) const {
-    // Asking which rows carry a mark walks the rows one by one on some systems, and an
-    // owner-data list may hold a million. The marked row is nearly always the focused one,
-    // which the list knows at once; the walk is left for the marks it does not account for.
-    if (const int focused = Next(-1, LVNI_FOCUSED); focused >= 0 && focused != row) {
-        SetState(focused, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    }
+void ListView::SelectOnly(int row, int marked) const {
+    // Asking which rows carry a mark, or which one has the focus, walks the rows one by one
+    // on some systems, and an owner-data list may hold a million. The marked row is nearly
+    // always the one the caller last marked (`marked`), else the focused one; the walk is
+    // left for the marks neither accounts for.
+    if (marked < 0 || !State(marked)) marked = Next(-1, LVNI_FOCUSED);
+    if (marked >= 0 && marked != row) SetState(marked, 0, LVIS_SELECTED | LVIS_FOCUSED);
     if (SelectedCount() > (row >= 0 && (State(row) & LVIS_SELECTED) ? 1 : 0)) {
         for (int i = Next(-1, LVNI_SELECTED); i >= 0; i = Next(i, LVNI_SELECTED)) {
             if (i != row) SetState(i, 0, LVIS_SELECTED);

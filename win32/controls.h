@@ -143,7 +143,7 @@ class ListView : public Window {
         ListView_SetItemState(hwnd(), row, state, mask);
     }
     // Makes `row` the one selected and focused row (-1: none) and scrolls it into view.
-    void SelectOnly(int row) const;
+    void SelectOnly(int row, int marked = -1) const;
     void EnsureVisible(int row) const { ListView_EnsureVisible(hwnd(), row, FALSE); }
     void RedrawRows(int first, int last) const { ListView_RedrawItems(hwnd(), first, last); }
     void Scroll(int dx, int dy) const { ListView_Scroll(hwnd(), dx, dy); }

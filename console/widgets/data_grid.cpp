@@ -46,7 +46,8 @@ std::string DataGrid::CellText(int row_index, int column_index) {
 
 void DataGrid::Select(std::int64_t row) {
     selecting_ = true;
-    list_.SelectOnly(static_cast<int>(row));
+    list_.SelectOnly(static_cast<int>(row), marked_);
+    marked_ = static_cast<int>(row);
     selecting_ = false;
 }
 
@@ -105,6 +106,7 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
             } else if (list_.SelectedCount() > 0) {
                 row = list_.Current();
             }
+            marked_ = row;
             if (row == source_->current()) return true;
             source_->MoveTo(row);
             if (on_row_changed_) on_row_changed_();

@@ -59,6 +59,7 @@ class DataGrid {
     std::function<void()> on_row_changed_;
     std::function<void(std::string_view)> on_column_click_;
     bool selecting_ = false;
+    int marked_ = -1;  // the row last marked, so that marking another need not ask the list
 };
 
 }  // namespace tellarix
