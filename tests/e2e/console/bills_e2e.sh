@@ -4,8 +4,6 @@
 set -u
 CASE=${1:?case}
 source "$(dirname "$0")/lib.sh"
-export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$E2E_ROOT/build/artifacts/console-e2e}
-mkdir -p "$TLX_ARTIFACTS"
 e2e_setup
 
 PRINT_SETTINGS=('[OPERATORS]' 'Anna' '[MISC]' 'TAX=20' '[PRINT]' 'COMPANY_NAME=Station Phones'

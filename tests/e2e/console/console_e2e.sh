@@ -5,8 +5,6 @@ set -u
 CASE=${1:?case}
 source "$(dirname "$0")/lib.sh"
 HERE=$(cd "$(dirname "$0")" && pwd)
-export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$E2E_ROOT/build/artifacts/console-e2e}
-mkdir -p "$TLX_ARTIFACTS"
 e2e_setup
 
 # Every refusal of a login attempt shows its own words, and each refused attempt closes its

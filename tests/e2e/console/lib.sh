@@ -23,8 +23,11 @@ for v in TLX_CONSOLE_EXE TLX_BOOTH_DLL TLX_UIDRIVER_EXE TLX_SIM_EXE TLX_BILLSDB_
 done
 
 # Brings up Wine, installs console and booth control into C:\shop with an empty bills store
-# beside them (the console's working folder), registers the control.
+# beside them (the console's working folder), registers the control; screenshots go to
+# TLX_ARTIFACTS (default build/artifacts/console-e2e).
 e2e_setup() {
+    export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$E2E_ROOT/build/artifacts/console-e2e}
+    mkdir -p "$TLX_ARTIFACTS"
     tlx_wine_up || fail "Wine session did not start"
     WORK=$TLX_SESSION_DIR/work
     mkdir -p "$WORK"

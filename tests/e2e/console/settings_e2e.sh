@@ -4,8 +4,6 @@
 set -u
 CASE=${1:?case}
 source "$(dirname "$0")/lib.sh"
-export TLX_ARTIFACTS=${TLX_ARTIFACTS:-$E2E_ROOT/build/artifacts/console-e2e}
-mkdir -p "$TLX_ARTIFACTS"
 e2e_setup
 
 ini() {  # section key: the value in the settings file
