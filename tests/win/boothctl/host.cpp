@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "win32/handles.h"
 #include "win32/module.h"
 
@@ -52,22 +49,6 @@ std::vector<DWORD> Capture(HWND window) {
     GetDIBits(mem.Get(), bmp.Get(), 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
               DIB_RGB_COLORS);
     return pixels;
-}
-
-bool SaveBitmap(HWND window, const std::wstring& path) {
-    std::vector<DWORD> pixels = Capture(window);
-    for (DWORD& p : pixels) p |= 0xFF000000;  // opaque: viewers read the fourth byte as alpha
-    const RECT r = win32::Window(window).RectIn(nullptr);
-    const DWORD size = static_cast<DWORD>(pixels.size() * sizeof(DWORD));
-    const BITMAPINFOHEADER info{
-        sizeof info, r.right - r.left, r.top - r.bottom, 1, 32, BI_RGB, size, 0, 0, 0, 0};
-    const DWORD head = sizeof(BITMAPFILEHEADER) + sizeof info;
-    const BITMAPFILEHEADER file{0x4D42, head + size, 0, 0, head};
-    std::ofstream out(std::filesystem::path(path), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&info), sizeof info);
-    out.write(reinterpret_cast<const char*>(pixels.data()), size);
-    return out.good();
 }
 
 namespace {

@@ -2,7 +2,6 @@
 // window pictures, and one booth control hosted in the console's own container.
 #pragma once
 
-// windows.h first: the other system headers need its types.
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
@@ -26,16 +25,10 @@ using win32::Bstr;
 using win32::ComPtr;
 
 std::wstring LibraryPath();
-HRESULT CallExport(const char* name);  // DllRegisterServer and friends
-
-// Dispatches this thread's messages until none is left, paints included.
-void PumpUntilIdle();
-// Pumps until `done` holds; false if it still does not after a few seconds.
-bool PumpUntil(const std::function<bool()>& done);
-
-// A window's pixels as the screen shows them, top row first.
-std::vector<DWORD> Capture(HWND window);
-bool SaveBitmap(HWND window, const std::wstring& path);
+HRESULT CallExport(const char* name);               // DllRegisterServer and friends
+void PumpUntilIdle();                               // paints included
+bool PumpUntil(const std::function<bool()>& done);  // false if not done within seconds
+std::vector<DWORD> Capture(HWND window);            // the screen's pixels, top row first
 
 class Host {
   public:
@@ -58,8 +51,7 @@ class Host {
     std::string Row(int row) const;  // "picture|cell|cell|..."
     std::string Shown() const;       // "name|total|print on" (or off)
     void Select(std::initializer_list<int> rows) const;
-    // The mouse let go over a button (x pixels in), as a posted click ends.
-    void Release(HWND button, int x = 5);
+    void Release(HWND button, int x = 5);  // the mouse let go x pixels into a button
 
   private:
     HHOOK boxes_;

@@ -1,7 +1,6 @@
 // A booth takes a stream of calls without repainting after each one, then redraws once the
 // queue runs dry: the screen must then show exactly what a full repaint shows, for a booth in
-// view and for one whose page was hidden while the calls came in. Every picture is taken once
-// the queue is idle, paints included.
+// view and for one whose page was hidden while the calls came in.
 #include <gtest/gtest.h>
 
 #include "host.h"
@@ -14,27 +13,25 @@ using Pixels = std::vector<DWORD>;
 class Redraw : public ::testing::Test {
   protected:
     void SetUp() override {
-        host = std::make_unique<Host>();
-        ASSERT_TRUE(host->cabine && host->list);
-        SetForegroundWindow(host->frame);
+        ASSERT_TRUE(h.cabine && h.list);
+        SetForegroundWindow(h.frame);
     }
     Pixels Settled() {
         PumpUntilIdle();
-        return Capture(host->list);
+        return Capture(h.list);
     }
-    // Calls as a flood brings them, few enough to stay in view; the last one still dialling
-    // (a connected call's clock would change the picture between two looks).
+    // Few enough calls to stay in view; the last one still dialling (a connected call's clock
+    // would change the picture between two looks).
     void Calls() {
-        for (short i = 1; i <= 3; ++i) host->Call(L"0049301234567", i * 61, 0.25 * i, L"0.12");
-        host->Dial(L"0033140000000", L"France", L"0.15");
+        for (short i = 1; i <= 3; ++i) h.Call(L"0049301234567", i * 61, 0.25 * i, L"0.12");
+        h.Dial(L"0033140000000", L"France", L"0.15");
     }
-    // What the list shows after it was made to repaint everything.
     Pixels Repainted() {
-        RedrawWindow(host->list, nullptr, nullptr,
+        RedrawWindow(h.list, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         return Settled();
     }
-    std::unique_ptr<Host> host;
+    Host h;
 };
 
 TEST_F(Redraw, BoothInViewShowsEveryChangeOnceTheQueueRunsDry) {
@@ -43,8 +40,7 @@ TEST_F(Redraw, BoothInViewShowsEveryChangeOnceTheQueueRunsDry) {
     const Pixels four_rows = Settled();
     EXPECT_NE(four_rows, empty) << "the calls never reached the screen";
     EXPECT_EQ(four_rows, Repainted()) << "stale cells after the calls";
-    // A later change to a row already on the screen.
-    host->cabine->CallRejected();
+    h.cabine->CallRejected();  // a later change to a row already on the screen
     const Pixels rejected = Settled();
     EXPECT_NE(rejected, four_rows) << "the rejected call was not redrawn";
     EXPECT_EQ(rejected, Repainted());
@@ -52,14 +48,14 @@ TEST_F(Redraw, BoothInViewShowsEveryChangeOnceTheQueueRunsDry) {
 
 TEST_F(Redraw, HiddenBoothCatchesUpWhenItsPageIsShown) {
     const Pixels empty = Settled();
-    host->site->Hide();
+    h.site->Hide();
     Calls();
     PumpUntilIdle();
-    host->site->Show();
+    h.site->Show();
     const Pixels shown = Settled();
     EXPECT_NE(shown, empty) << "the booth showed what it had before it was hidden";
     EXPECT_EQ(shown, Repainted()) << "stale cells after the page was shown";
-    EXPECT_EQ(host->list.Cell(3, 1), "Connecting");
+    EXPECT_EQ(h.list.Cell(3, 1), "Connecting");
 }
 
 }  // namespace
