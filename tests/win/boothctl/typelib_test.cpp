@@ -42,20 +42,20 @@ ComPtr<ITypeInfo> Referred(ITypeInfo* ti, UINT index) {
     return out;
 }
 
-TYPEATTR Attr(const ComPtr<ITypeInfo>& ti) {
-    TYPEATTR* ta = nullptr;
-    if (!ti || FAILED(ti->GetTypeAttr(&ta))) return {};
-    const TYPEATTR copy = *ta;
-    ti->ReleaseTypeAttr(ta);
+// A copy of a type's or library's attributes, released at once.
+template <class T, class A>
+A Copy(T* from, HRESULT (STDMETHODCALLTYPE T::*get)(A**), void (STDMETHODCALLTYPE T::*drop)(A*)) {
+    A* attr = nullptr;
+    if (!from || FAILED((from->*get)(&attr))) return {};
+    const A copy = *attr;
+    (from->*drop)(attr);
     return copy;
 }
-
-TLIBATTR LibAttr(ITypeLib* lib) {
-    TLIBATTR* la = nullptr;
-    if (FAILED(lib->GetLibAttr(&la))) return {};
-    const TLIBATTR copy = *la;
-    lib->ReleaseTLibAttr(la);
-    return copy;
+TYPEATTR Attr(const ComPtr<ITypeInfo>& ti) {
+    return Copy(ti.Get(), &ITypeInfo::GetTypeAttr, &ITypeInfo::ReleaseTypeAttr);
+}
+TLIBATTR LibAttr(const ComPtr<ITypeLib>& lib) {
+    return Copy(lib.Get(), &ITypeLib::GetLibAttr, &ITypeLib::ReleaseTLibAttr);
 }
 
 TEST(TypeLibrary, IsTheConsolesContract) {
@@ -66,7 +66,7 @@ TEST(TypeLibrary, IsTheConsolesContract) {
         EXPECT_HRESULT_SUCCEEDED(lib->GetTypeInfoOfGuid(guid, ti.Put()));
         return ti;
     };
-    const TLIBATTR la = LibAttr(lib.Get());
+    const TLIBATTR la = LibAttr(lib);
     EXPECT_TRUE(IsEqualGUID(la.guid, LIBID_TellarixLib));  // every byte, the last one too
     EXPECT_EQ(la.wMajorVerNum * 100 + la.wMinorVerNum, 100);
     auto cls = info(CLSID_TellarixCabine);
@@ -111,7 +111,7 @@ TEST(TypeLibrary, IsTheConsolesContract) {
     UINT index = 0;
     ASSERT_HRESULT_SUCCEEDED(base->GetContainingTypeLib(home.Put(), &index));
     const GUID stdole2 = {0x00020430, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-    const TLIBATTR home_attr = LibAttr(home.Get());
+    const TLIBATTR home_attr = LibAttr(home);
     EXPECT_TRUE(IsEqualGUID(home_attr.guid, stdole2) && home_attr.wMajorVerNum == 2);
 
     for (UINT i = 0; i < std::size(kMethods); ++i) {
