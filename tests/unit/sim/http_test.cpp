@@ -37,10 +37,8 @@ TEST(WebInterface, LoginQueryDecidesAccess) {
         {"/Login.aspx", 403},
         {"/other", 404}};
     for (const auto& [target, status] : cases) EXPECT_EQ(Get(target).status, status) << target;
-    const auto refused = Get("/Login.aspx?login=anna&password=no").bytes;
-    EXPECT_EQ(refused.rfind("HTTP/1.1 403 Forbidden\r\n", 0), 0u);
-    EXPECT_NE(refused.find("Login incorrect"), std::string::npos);
-
+    EXPECT_NE(Get("/Login.aspx?login=anna&password=no").bytes.find("Login incorrect"),
+              std::string::npos);  // the status line is checked over the socket
     const auto post =
         HandleRequest(*ParseRequestLine("POST /Login.aspx HTTP/1.1\r\n\r\n"), {}, OneShop());
     EXPECT_EQ(post.status, 405);
