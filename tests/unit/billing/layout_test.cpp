@@ -1,15 +1,17 @@
 // The printed bill against a recording printer: order, texts, formats and rectangles.
 #include "billing/layout.h"
-#include "console/settings_keys.h"
 
 #include <gtest/gtest.h>
+
+#include "console/settings_keys.h"
 
 namespace tlx::billing {
 namespace {
 
 Bill SampleBill() {
     Bill b;
-    for (std::size_t i = 0; i < kLabelCount; ++i) b.labels[i] = std::string(console::settings::kBillLabels[i].key) + ":";
+    for (std::size_t i = 0; i < kLabelCount; ++i)
+        b.labels[i] = std::string(console::settings::kBillLabels[i].key) + ":";
     b.financial_id = "VAT 123";
     b.operator_name = "Anna";
     b.cabin = "B1";

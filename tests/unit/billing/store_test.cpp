@@ -1,5 +1,5 @@
-// The bills store on real files: what a bill writes, what it never does to a file, and that
-// a bill is either whole in the store or not there at all.
+// The bills store on real files: what a bill writes, what it never does to a file, that a bill
+// is either whole in the store or not there at all, and the bills page's recordsets over it.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -129,6 +129,77 @@ TEST_F(Store, LockedStoreReportsOnceAndWritesNothing) {
     ASSERT_EQ(reports_.size(), 1u);
     EXPECT_NE(reports_[0].find("database is locked"), std::string::npos) << reports_[0];
     EXPECT_EQ(Sql("select count(*) from bills"), "0");
+}
+
+// Every row reachable in both orders whatever gaps the keys have, with a bounded cache;
+// refreshing only adds.
+TEST_F(Store, RecordsetReachesEveryRowInBothOrders) {
+    Sql("with recursive n(i) as (select 1 union all select i+1 from n where i<3000) "
+        "insert into bills(id_bill, operator, total_cost) select i, 'op'||i, i/100.0 from n; "
+        "insert into calls(id_bill, destination) values(7,'a'),(7,'b'),(8,'c');",
+        true);
+    BillsStore store;
+    for (const bool gaps : {false, true}) {
+        if (gaps) Sql("delete from bills where id_bill % 7 = 0");
+        store.Close();
+        ASSERT_TRUE(store.Open(path_) && store.OpenBills());
+        TableRecordset& bills = store.bills();
+        std::vector<std::int64_t> ids;
+        for (std::int64_t i = 1; i <= 3000; ++i)
+            if (!gaps || i % 7 != 0) ids.push_back(i);
+        const auto n = static_cast<std::int64_t>(ids.size());
+        ASSERT_EQ(bills.RecordCount(), n);
+        for (const bool descending : {false, true}) {
+            bills.SetDescending(descending);
+            EXPECT_EQ(bills.current(), 0);
+            auto expected = [&](std::int64_t i) { return ids[descending ? n - 1 - i : i]; };
+            // The end first, then a jump to the middle, then everything in order.
+            for (std::int64_t i : {n - 1, n / 2})
+                ASSERT_EQ((*bills.RowAt(i))[0].integer, expected(i));
+            for (std::int64_t i = 0; i < n; ++i) {
+                const Row* row = bills.RowAt(i);
+                ASSERT_TRUE(row) << i;
+                ASSERT_EQ((*row)[0].integer, expected(i)) << i;
+            }
+            EXPECT_LE(bills.cached_pages(), TableRecordset::kCachedPages);
+        }
+    }
+    TableRecordset& bills = store.bills();
+    bills.SetDescending(false);
+    bills.MoveTo(2);
+    EXPECT_EQ(AsText(*bills.Field("operator")), "op3");
+    EXPECT_EQ(AsNumber(*bills.Field("total_cost")), 0.03);
+    EXPECT_FALSE(bills.Field("no such field"));
+
+    // A bill written afterwards shows up on refresh, at the end, on the first row again.
+    Bill b;
+    b.operator_name = "new";
+    store.StoreBill(b, nullptr);
+    const auto before = bills.RecordCount();
+    ASSERT_TRUE(store.OpenBills());
+    EXPECT_EQ(bills.RecordCount(), before + 1);
+    EXPECT_EQ(bills.current(), 0);
+    EXPECT_EQ(AsText((*bills.RowAt(before))[2]), "new");
+
+    ASSERT_TRUE(store.OpenCalls(7));
+    EXPECT_EQ(store.calls().RecordCount(), 2);
+    ASSERT_TRUE(store.OpenCalls(9));
+    EXPECT_EQ(store.calls().RecordCount(), 0);  // open and empty
+    EXPECT_EQ(store.calls().current(), -1);
+}
+
+TEST(Recordset, DamagedValuesConvertToNothing) {
+    auto text = [](std::string t) { return Value{Value::Kind::kText, 0, 0, std::move(t)}; };
+    EXPECT_EQ(AsNumber(text("2.5")), 2.5);
+    EXPECT_FALSE(AsNumber(text("2,5")));
+    EXPECT_FALSE(AsNumber(Value{}));
+    EXPECT_EQ(AsInteger(Value{Value::Kind::kReal, 0, 12.0, {}}), 12);
+    EXPECT_FALSE(AsInteger(Value{Value::Kind::kReal, 0, 1.5, {}}));
+    EXPECT_TRUE(AsTime(text("2026-12-07 09:05:03")));
+    EXPECT_FALSE(AsTime(text("07/12/26 09:05:03")));
+    EXPECT_FALSE(AsTime(Value{Value::Kind::kReal, 0, 46000.5, {}}));
+    EXPECT_EQ(AsText(Value{}), "");
+    EXPECT_EQ(AsText(Value{Value::Kind::kReal, 0, 0.2, {}}), "0.2");
 }
 
 #ifndef _WIN32

@@ -13,8 +13,7 @@ using Strings = std::vector<std::string>;
 TEST(BoothOrder, KeysSortByteByByteAndOnlyRepeatsAreOneBooth) {
     const auto no_alias = [](const std::string&) { return std::string(); };
     const std::pair<Strings, Strings> orders[] = {
-        {{"3", "1", "2"}, {"1", "2", "3"}},
-        {{"9", "10"}, {"10", "9"}},
+        {{"9", "10", "2"}, {"10", "2", "9"}},
         {{"b", "\x80", "B", "a"}, {"B", "a", "b", "\x80"}},         // unsigned bytes
         {{"1", "01", "", "A", " 1"}, {"", " 1", "01", "1", "A"}}};  // exact bytes
     for (const auto& [keys, sorted] : orders) {
@@ -44,8 +43,7 @@ TEST(BoothCall, EventTextsReachTheBooth) {
          {std::pair{"4;70000;2", 4464}, {"4;40000;2", -25536}, {"4;-3;0", -3}})
         EXPECT_EQ(DecodeBoothCall(EventKind::kFinished, text, "").duration, seconds) << text;
     // Connected and rejected take the whole text as the key.
-    const auto rejected = DecodeBoothCall(EventKind::kRejected, "5;x", "");
-    EXPECT_EQ(std::tie(rejected.kind, rejected.key), std::tuple(EventKind::kRejected, "5;x"));
+    EXPECT_EQ(DecodeBoothCall(EventKind::kRejected, "5;x", "").key, "5;x");
     EXPECT_EQ(DecodeBoothCall(EventKind::kConnected, " 5", "").key, " 5");
 }
 

@@ -63,9 +63,7 @@ TEST(Login, AcceptedExchangeSendsRequestAndRightResponse) {
     EXPECT_FALSE(server.closed);
     EXPECT_EQ(statuses, std::vector<std::string>{std::string(texts::kStatusVerifying)});
     ASSERT_EQ(server.sent.size(), 2u);
-    const auto request = link::DecodeMessage(server.sent[0]);
-    ASSERT_TRUE(request);
-    EXPECT_EQ(link::ReadLoginRequestUser(*request), "anna");
+    EXPECT_EQ(link::ReadLoginRequestUser(*link::DecodeMessage(server.sent[0])), "anna");
     const auto response = link::DecodeMessage(server.sent[1]);
     ASSERT_TRUE(response);
     EXPECT_EQ(response->type, link::kChallengeResponse);
@@ -76,44 +74,35 @@ TEST(Login, AcceptedExchangeSendsRequestAndRightResponse) {
 }
 
 TEST(Login, EveryRefusalHasItsWordsAndClosesTheConnection) {
-    struct Case {
-        std::vector<std::vector<std::uint8_t>> answers;
-        LoginOutcome outcome;
-        std::string_view status;
-    };
+    using enum LoginOutcome;
+    const std::pair<LoginOutcome, std::string_view> words[] = {
+        {kIncorrect, texts::kStatusIncorrect},
+        {kAlreadyIn, texts::kStatusAlreadyIn},
+        {kNoAnswer, texts::kStatusNoAnswer},
+        {kLost, texts::kStatusLost},
+        {kCannotConnect, texts::kStatusCannotConnect}};
+    for (const auto& [outcome, status] : words) EXPECT_EQ(StatusFor(outcome), status);
+
     const auto challenge = Message(link::kLoginChallenge);
-    for (const Case& c : {
-             Case{
-                 {Short(link::kLoginIncorrect)}, LoginOutcome::kIncorrect, texts::kStatusIncorrect},
-             Case{{Message(link::kAlreadyLoggedIn)},
-                  LoginOutcome::kAlreadyIn,
-                  texts::kStatusAlreadyIn},
-             Case{{{}}, LoginOutcome::kNoAnswer, texts::kStatusNoAnswer},
-             Case{{{1, 2, 3}}, LoginOutcome::kNoAnswer, texts::kStatusNoAnswer},  // no whole type
-             Case{{Short(link::kLoginAccepted)}, LoginOutcome::kLost, texts::kStatusLost},
-             Case{{challenge, Short(link::kLoginIncorrect)},
-                  LoginOutcome::kIncorrect,
-                  texts::kStatusIncorrect},
-             Case{{challenge, Short(link::kAlreadyLoggedIn)},
-                  LoginOutcome::kAlreadyIn,
-                  texts::kStatusAlreadyIn},
-             Case{{challenge, {}}, LoginOutcome::kLost, texts::kStatusLost},
-             Case{{challenge, Short(link::kLoginChallenge)},
-                  LoginOutcome::kLost,
-                  texts::kStatusLost},
-             Case{{challenge, Short(link::kBoothList)}, LoginOutcome::kLost, texts::kStatusLost},
-         }) {
+    const std::pair<std::vector<std::vector<std::uint8_t>>, LoginOutcome> cases[] = {
+        {{Short(link::kLoginIncorrect)}, kIncorrect},
+        {{Message(link::kAlreadyLoggedIn)}, kAlreadyIn},
+        {{{}}, kNoAnswer},
+        {{{1, 2, 3}}, kNoAnswer},  // no whole type
+        {{Short(link::kLoginAccepted)}, kLost},
+        {{challenge, Short(link::kLoginIncorrect)}, kIncorrect},
+        {{challenge, Short(link::kAlreadyLoggedIn)}, kAlreadyIn},
+        {{challenge, {}}, kLost},
+        {{challenge, Short(link::kBoothList)}, kLost}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
         ScriptedServer server;
-        server.answers.assign(c.answers.begin(), c.answers.end());
-        const auto outcome = RunLogin(server, "anna", "pw", nullptr);
-        EXPECT_EQ(outcome, c.outcome) << c.status;
-        EXPECT_EQ(StatusFor(outcome), c.status);
-        EXPECT_TRUE(server.closed) << c.status;
+        server.answers.assign(cases[i].first.begin(), cases[i].first.end());
+        EXPECT_EQ(RunLogin(server, "anna", "pw", nullptr), cases[i].second) << i;
+        EXPECT_TRUE(server.closed) << i;
     }
     ScriptedServer down;
     down.reachable = false;
-    EXPECT_EQ(RunLogin(down, "anna", "pw", nullptr), LoginOutcome::kCannotConnect);
-    EXPECT_EQ(StatusFor(LoginOutcome::kCannotConnect), texts::kStatusCannotConnect);
+    EXPECT_EQ(RunLogin(down, "anna", "pw", nullptr), kCannotConnect);
     EXPECT_TRUE(down.sent.empty());
 }
 
@@ -132,9 +121,7 @@ TEST(Login, FirstReadOfTheSessionTellsHowTheServerWrites) {
     EXPECT_EQ(start.framer.mode(), link::MessageFramer::Mode::kShortMessages);
     ASSERT_TRUE(start.booth_list);
     EXPECT_EQ(start.booth_list->web_address, "w");
-    const auto next = start.framer.Next();
-    ASSERT_TRUE(next);
-    EXPECT_EQ(next->type, 104);
+    EXPECT_EQ(start.framer.Next().value().type, 104);
 
     ScriptedServer silent;
     EXPECT_FALSE(ReadSessionStart(silent).booth_list);

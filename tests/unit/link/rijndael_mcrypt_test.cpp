@@ -47,12 +47,11 @@ TEST(RijndaelOracle, AgreesWithMcryptOnRandomKeysAndBlocks) {
     };
     for (int block : {16, 24, 32}) {
         for (int key_length : {16, 24, 32}) {
-            SCOPED_TRACE(std::to_string(key_length) + "-byte key, " + std::to_string(block) +
-                         "-byte block");
             for (int trial = 0; trial < 200; ++trial) {
                 const Bytes key = random_bytes(key_length), in = random_bytes(block);
                 for (bool encipher : {true, false})
-                    ASSERT_EQ(Ours(key, in, encipher), Mcrypt(key, in, encipher)) << trial;
+                    ASSERT_EQ(Ours(key, in, encipher), Mcrypt(key, in, encipher))
+                        << key_length << "-byte key, " << block << "-byte block, #" << trial;
             }
         }
     }
