@@ -1,4 +1,4 @@
-#include "booth_window.h"
+#include "boothctl/booth_window.h"
 
 #include <oleauto.h>
 #include <windowsx.h>
@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string_view>
 
-#include "booth/size.h"
-#include "resource.h"
+#include "boothctl/resource.h"
+#include "core/booth/size.h"
 #include "win32/module.h"
 
 namespace tlx::boothctl {

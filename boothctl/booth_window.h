@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "booth/calls.h"
+#include "core/booth/calls.h"
 #include "win32/controls.h"
 #include "win32/handles.h"
 

@@ -1,5 +1,5 @@
 // The booth control object: identity and aggregation, late binding and ICabine, creation.
-#include "cabine.h"
+#include "boothctl/cabine.h"
 
 #include <string>
 

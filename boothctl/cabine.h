@@ -28,9 +28,9 @@
 // clang-format on
 
 #include "Tellarix_h.h"
-#include "booth_window.h"
-#include "com.h"
-#include "events.h"
+#include "boothctl/booth_window.h"
+#include "boothctl/com.h"
+#include "boothctl/events.h"
 #include "win32/com_ptr.h"
 
 namespace tlx::boothctl {

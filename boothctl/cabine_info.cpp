@@ -1,7 +1,7 @@
 // What the booth control tells about itself: its one event source, its class's type
 // information, which interface could carry error information, and that it has no property
 // pages.
-#include "cabine.h"
+#include "boothctl/cabine.h"
 
 namespace tlx::boothctl {
 

@@ -1,6 +1,6 @@
 // The booth control embedded in its container: IOleObject, in-place activation, the active
 // object, IOleControl and quick activation.
-#include "cabine.h"
+#include "boothctl/cabine.h"
 
 namespace tlx::boothctl {
 namespace {

@@ -1,6 +1,6 @@
 // What the booth control keeps between sessions: only its extent, in a stream of its own or in
 // a storage's "Contents" stream.
-#include "cabine.h"
+#include "boothctl/cabine.h"
 
 namespace tlx::boothctl {
 namespace {

@@ -1,8 +1,8 @@
 // The booth's picture for its container: IViewObjectEx and IDataObject (a metafile).
 #include <shlobj.h>
 
-#include "booth/size.h"
-#include "cabine.h"
+#include "boothctl/cabine.h"
+#include "core/booth/size.h"
 #include "win32/handles.h"
 
 namespace tlx::boothctl {

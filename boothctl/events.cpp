@@ -1,11 +1,11 @@
-#include "events.h"
+#include "boothctl/events.h"
 
 #include <olectl.h>
 
 #include <new>
 
 #include "Tellarix_h.h"
-#include "com.h"
+#include "boothctl/com.h"
 #include "win32/com_object.h"
 #include "win32/text.h"
 

@@ -7,9 +7,9 @@
 #include <atomic>
 
 #include "Tellarix_h.h"
-#include "cabine.h"
-#include "com.h"
-#include "registration.h"
+#include "boothctl/cabine.h"
+#include "boothctl/com.h"
+#include "boothctl/registration.h"
 
 namespace tlx::boothctl {
 namespace {

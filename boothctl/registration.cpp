@@ -1,11 +1,11 @@
-#include "registration.h"
+#include "boothctl/registration.h"
 
 #include <oleauto.h>
 
 #include <string>
 
-#include "registry_table.h"
-#include "resource.h"
+#include "boothctl/registry_table.h"
+#include "boothctl/resource.h"
 #include "win32/com_ptr.h"
 #include "win32/handles.h"
 #include "win32/module.h"

@@ -1,16 +1,16 @@
-#include "app.h"
+#include "console/app.h"
 
 #include <commctrl.h>
 #include <winsock2.h>
 
-#include "console/geometry.h"
-#include "console/settings_path.h"
-#include "console/texts.h"
-#include "resource.h"
-#include "widgets/property_grid.h"
+#include "console/resource.h"
+#include "console/widgets/property_grid.h"
+#include "core/console/geometry.h"
+#include "core/console/settings_path.h"
+#include "core/console/texts.h"
 #include "win32/module.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 ConsoleApp::ConsoleApp(BillsDatabase& database)
     : login(settings, booths, main_window), main_window(booths, settings, database, login) {
@@ -83,4 +83,4 @@ int ConsoleApp::ExitInstance() {
     return 0;
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

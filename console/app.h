@@ -1,13 +1,13 @@
 // The application object: the process-wide parts of the console, start-up and ending.
 #pragma once
 
-#include "bills/bills_database.h"
-#include "booth_registry.h"
-#include "connection/login_dialog.h"
-#include "main_window.h"
-#include "settings_store.h"
+#include "console/bills/bills_database.h"
+#include "console/booth_registry.h"
+#include "console/connection/login_dialog.h"
+#include "console/main_window.h"
+#include "console/settings_store.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class ConsoleApp {
   public:
@@ -36,4 +36,4 @@ class ConsoleApp {
     bool sockets_ready_ = false;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

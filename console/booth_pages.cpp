@@ -1,12 +1,12 @@
-#include "booth_pages.h"
+#include "console/booth_pages.h"
 
 #include <memory>
 
-#include "console/texts.h"
-#include "messages.h"
+#include "console/messages.h"
+#include "core/console/texts.h"
 #include "win32/text.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 using tlx::console::kBoothCellHeight;
 using tlx::console::kBoothCellWidth;
@@ -48,4 +48,4 @@ void BoothPages::ShowPage(int selected) const {
     for (const auto& [key, booth] : booths_.booths()) booth->Show(grid_.ShownOn(index++, selected));
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

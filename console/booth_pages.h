@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "booth_registry.h"
-#include "console/geometry.h"
+#include "console/booth_registry.h"
+#include "core/console/geometry.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class BoothPages {
   public:
@@ -30,4 +30,4 @@ class BoothPages {
     tlx::console::PageGrid grid_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

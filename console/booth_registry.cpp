@@ -1,8 +1,8 @@
-#include "booth_registry.h"
+#include "console/booth_registry.h"
 
 #include "win32/text.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 CCabineX::~CCabineX() {
     cabine_.Reset();
@@ -106,4 +106,4 @@ bool BoothRegistry::Apply(const tlx::console::BoothCall& call) {
     return false;
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -8,12 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "axhost/control_site.h"
-#include "cabine_iface.h"
-#include "console/booths.h"
+#include "console/axhost/control_site.h"
+#include "console/cabine_iface.h"
+#include "core/console/booths.h"
 #include "win32/com_ptr.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class CCabineX {
   public:
@@ -69,4 +69,4 @@ class BoothRegistry {
     Map booths_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

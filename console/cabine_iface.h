@@ -9,7 +9,7 @@
 
 #include "Tellarix_h.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 using ::ICabine;
 inline const CLSID& kClsidTellarixCabine = CLSID_TellarixCabine;
@@ -17,4 +17,4 @@ inline const IID& kIidICabine = IID_ICabine;
 inline const IID& kIidICabineEvents = DIID__ICabineEvents;
 inline constexpr DISPID kDispidOnPrintClick = 1;  // onPrintClick of _ICabineEvents
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -3,14 +3,14 @@
 
 #include <string>
 
-#include "app.h"
-#include "console/texts.h"
+#include "console/app.h"
+#include "core/console/texts.h"
 
 namespace {
 // The process-wide objects, in this order: the bills store holder, then the application,
 // whose bills page opens the store (and says so when it cannot) before the login window.
-tellarix::BillsDatabase the_database;
-tellarix::ConsoleApp the_app(the_database);
+tlx::console::BillsDatabase the_database;
+tlx::console::ConsoleApp the_app(the_database);
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

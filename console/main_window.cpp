@@ -1,13 +1,13 @@
-#include "main_window.h"
+#include "console/main_window.h"
 
 #include <commctrl.h>
 
-#include "connection/server_socket.h"
-#include "messages.h"
-#include "resource.h"
+#include "console/connection/server_socket.h"
+#include "console/messages.h"
+#include "console/resource.h"
 #include "win32/module.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace console = tlx::console;
 
@@ -237,4 +237,4 @@ bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& resu
     }
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

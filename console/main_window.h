@@ -8,17 +8,17 @@
 #include <functional>
 #include <string>
 
-#include "bills/bills_page.h"
-#include "booth_pages.h"
-#include "connection/login_dialog.h"
-#include "connection/receiver_thread.h"
-#include "console/geometry.h"
-#include "settings/settings_page.h"
-#include "settings_store.h"
-#include "web/web_page.h"
+#include "console/bills/bills_page.h"
+#include "console/booth_pages.h"
+#include "console/connection/login_dialog.h"
+#include "console/connection/receiver_thread.h"
+#include "console/settings/settings_page.h"
+#include "console/settings_store.h"
+#include "console/web/web_page.h"
+#include "core/console/geometry.h"
 #include "win32/dialog.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 // The tab control and the pages it switches between.
 class PageTabs {
@@ -107,4 +107,4 @@ class MainWindow : public tlx::win32::Dialog {
     bool margins_known_ = false;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

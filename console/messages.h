@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace tellarix {
+namespace tlx::console {
 
 inline constexpr UINT WM_SERVER_LOST = WM_USER + 13;
 inline constexpr UINT WM_CALL_DIAL = WM_USER + 31;       // wParam key, lParam rest
@@ -34,4 +34,4 @@ inline bool PostTexts(HWND hwnd, UINT msg, std::unique_ptr<std::string> first,
     return true;
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,10 +1,10 @@
-#include "settings_store.h"
+#include "console/settings_store.h"
 
 #include <windows.h>
 
-#include "console/settings_path.h"
+#include "core/console/settings_path.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 std::string SettingsStore::ReadString(std::string_view section, std::string_view key) {
     char buffer[255] = {};
@@ -31,4 +31,4 @@ void SettingsStore::WriteString(std::string_view section, std::string_view key,
                                    std::string(value).c_str(), path_.c_str());
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

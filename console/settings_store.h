@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "console/settings_keys.h"
+#include "core/console/settings_keys.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class SettingsStore {
   public:
@@ -34,4 +34,4 @@ class SettingsStore {
     std::vector<std::string> section_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

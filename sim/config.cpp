@@ -1,4 +1,4 @@
-#include "config.h"
+#include "sim/config.h"
 
 #include <arpa/inet.h>
 
@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "link/login.h"
-#include "link/message.h"
+#include "core/link/login.h"
+#include "core/link/message.h"
 
 namespace tlx::sim {
 

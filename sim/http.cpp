@@ -1,4 +1,4 @@
-#include "http.h"
+#include "sim/http.h"
 
 #include <algorithm>
 

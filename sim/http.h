@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "config.h"
-#include "shop.h"
+#include "sim/config.h"
+#include "sim/shop.h"
 
 namespace tlx::sim {
 

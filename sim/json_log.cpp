@@ -1,4 +1,4 @@
-#include "json_log.h"
+#include "sim/json_log.h"
 
 #include <charconv>
 #include <ctime>

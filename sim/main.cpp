@@ -8,8 +8,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "config.h"
-#include "server.h"
+#include "sim/config.h"
+#include "sim/server.h"
 
 using namespace tlx::sim;
 

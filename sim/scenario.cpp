@@ -1,9 +1,9 @@
-#include "scenario.h"
+#include "sim/scenario.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "link/message.h"
+#include "core/link/message.h"
 
 namespace tlx::sim {
 

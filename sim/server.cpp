@@ -1,4 +1,4 @@
-#include "server.h"
+#include "sim/server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -12,11 +12,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "config.h"
-#include "http.h"
-#include "json_log.h"
-#include "scenario.h"
-#include "session.h"
+#include "sim/config.h"
+#include "sim/http.h"
+#include "sim/json_log.h"
+#include "sim/scenario.h"
+#include "sim/session.h"
 
 namespace tlx::sim {
 

@@ -1,10 +1,10 @@
-#include "session.h"
+#include "sim/session.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
-#include "link/message.h"
+#include "core/link/message.h"
 
 namespace tlx::sim {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "config.h"
-#include "json_log.h"
-#include "link/login.h"
-#include "scenario.h"
-#include "shop.h"
-#include "traffic.h"
+#include "core/link/login.h"
+#include "sim/config.h"
+#include "sim/json_log.h"
+#include "sim/scenario.h"
+#include "sim/shop.h"
+#include "sim/traffic.h"
 
 namespace tlx::sim {
 

@@ -1,7 +1,7 @@
-#include "shop.h"
+#include "sim/shop.h"
 
-#include "link/events.h"
-#include "link/message.h"
+#include "core/link/events.h"
+#include "core/link/message.h"
 
 namespace tlx::sim {
 

@@ -1,9 +1,9 @@
-#include "traffic.h"
+#include "sim/traffic.h"
 
 #include <cmath>
 
-#include "json_log.h"
-#include "link/message.h"
+#include "core/link/message.h"
+#include "sim/json_log.h"
 
 namespace tlx::sim {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "config.h"
+#include "sim/config.h"
 
 namespace tlx::sim {
 

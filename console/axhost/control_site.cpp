@@ -1,15 +1,15 @@
-#include "axhost/control_site.h"
+#include "console/axhost/control_site.h"
 
 #include <new>
 #include <utility>
 
-#include "axhost/event_sink.h"
-#include "axhost/factory_cache.h"
-#include "axhost/key_claim.h"
-#include "axhost/site_object.h"
-#include "axhost/wrapper_window.h"
+#include "console/axhost/event_sink.h"
+#include "console/axhost/factory_cache.h"
+#include "console/axhost/key_claim.h"
+#include "console/axhost/site_object.h"
+#include "console/axhost/wrapper_window.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace {
 
@@ -204,4 +204,4 @@ bool ControlSite::TranslateAccelerator(MSG* msg) noexcept {
     return active && active->TranslateAccelerator(msg) == S_OK;
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -19,7 +19,7 @@
 
 #include "win32/com_ptr.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 using tlx::win32::ComPtr;
 
@@ -117,4 +117,4 @@ class ControlSite {
 // and references to BSTR or VARIANT. Empty when absent or of another type.
 std::optional<std::wstring> EventArgText(const DISPPARAMS* params, unsigned index);
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,8 +1,8 @@
-#include "axhost/event_sink.h"
+#include "console/axhost/event_sink.h"
 
 #include <new>
 
-namespace tellarix {
+namespace tlx::console {
 
 HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                           UINT*) {
@@ -38,4 +38,4 @@ std::optional<std::wstring> EventArgText(const DISPPARAMS* params, unsigned inde
     return std::wstring(text, SysStringLen(text));
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -7,10 +7,10 @@
 
 #include <utility>
 
-#include "axhost/control_site.h"
+#include "console/axhost/control_site.h"
 #include "win32/com_object.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class EventSink final : public tlx::win32::ComObject<tlx::win32::TypelessDispatch> {
   public:
@@ -30,4 +30,4 @@ class EventSink final : public tlx::win32::ComObject<tlx::win32::TypelessDispatc
     EventHandler handler_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,4 +1,4 @@
-#include "axhost/factory_cache.h"
+#include "console/axhost/factory_cache.h"
 
 #include <algorithm>
 #include <iterator>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace {
 
@@ -51,4 +51,4 @@ void ReleaseCachedFactory(const CLSID& clsid) {
     if (entry != g_factories.end() && --entry->users <= 0) g_factories.erase(entry);
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

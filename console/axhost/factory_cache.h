@@ -5,13 +5,13 @@
 #include <ole2.h>
 #include <windows.h>
 
-#include "axhost/control_site.h"
+#include "console/axhost/control_site.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 // A new control of class clsid from its cached factory; on success the caller owes one
 // ReleaseCachedFactory(clsid) once the control is gone.
 HRESULT CreateFromCachedFactory(const CLSID& clsid, ComPtr<IOleObject>& object);
 void ReleaseCachedFactory(const CLSID& clsid);
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,8 +1,8 @@
-#include "axhost/key_claim.h"
+#include "console/axhost/key_claim.h"
 
 #include <unordered_map>
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace {
 
@@ -49,4 +49,4 @@ void StopClaimingKeys(HWND window) noexcept {
     windows.erase(it);
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace tellarix {
+namespace tlx::console {
 
 // Subclasses window so it answers DLGC_WANTALLKEYS on top of its own answer. May throw
 // std::bad_alloc, before anything changed.
@@ -13,4 +13,4 @@ void ClaimAllKeys(HWND window);
 // claim ends with the window.
 void StopClaimingKeys(HWND window) noexcept;
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,8 +1,8 @@
-#include "axhost/site_object.h"
+#include "console/axhost/site_object.h"
 
 #include "win32/handles.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace {
 
@@ -159,4 +159,4 @@ HRESULT SiteObject::AmbientFont(VARIANT* result) {
     return S_OK;
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -10,10 +10,10 @@
 
 #include <utility>
 
-#include "axhost/control_site.h"
+#include "console/axhost/control_site.h"
 #include "win32/com_object.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 // A size in pixels as the HIMETRIC extent controls are told.
 SIZEL HimetricExtent(LONG width, LONG height);
@@ -119,4 +119,4 @@ class SiteObject final
     ComPtr<IOleInPlaceActiveObject> active_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,9 +1,9 @@
-#include "axhost/wrapper_window.h"
+#include "console/axhost/wrapper_window.h"
 
-#include "axhost/control_site.h"
+#include "console/axhost/control_site.h"
 #include "win32/module.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace {
 
@@ -72,4 +72,4 @@ void DestroyWrapperWindow(HWND wrapper) noexcept {
     DestroyWindow(wrapper);
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

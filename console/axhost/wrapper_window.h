@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-namespace tellarix {
+namespace tlx::console {
 
 class ControlSite;
 
@@ -16,4 +16,4 @@ HWND CreateWrapperWindow(HWND parent, const RECT& rect, int id, bool visible, Co
 // window already destroyed with its parent, is fine.
 void DestroyWrapperWindow(HWND wrapper) noexcept;
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,11 +1,11 @@
-#include "bills/bills_database.h"
+#include "console/bills/bills_database.h"
 
 #include <windows.h>
 
-#include "console/texts.h"
+#include "core/console/texts.h"
 #include "win32/text.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace texts = tlx::console::texts;
 
@@ -34,4 +34,4 @@ void BillsDatabase::StoreBill(tlx::billing::Bill& bill) {
     store_.StoreBill(bill, ReportDatabaseError);
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

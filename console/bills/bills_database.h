@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "billing/store.h"
+#include "core/billing/store.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 // Shows the error list in the "Database error" box; an empty list shows nothing.
 void ReportDatabaseError(const std::string& error_list);
@@ -27,4 +27,4 @@ class BillsDatabase {
     tlx::billing::BillsStore store_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,16 +1,16 @@
-#include "bills/bills_page.h"
+#include "console/bills/bills_page.h"
 
 #include <ole2.h>
 
-#include "billing/bills_view.h"
-#include "billing/layout.h"
-#include "bills/gdi_printer.h"
-#include "console/settings_keys.h"
-#include "console/texts.h"
-#include "resource.h"
-#include "text/numbers.h"
+#include "console/bills/gdi_printer.h"
+#include "console/resource.h"
+#include "core/billing/bills_view.h"
+#include "core/billing/layout.h"
+#include "core/console/settings_keys.h"
+#include "core/console/texts.h"
+#include "core/text/numbers.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace billing = tlx::billing;
 namespace texts = tlx::console::texts;
@@ -217,4 +217,4 @@ void CBillsDlg::PrintBill(billing::Bill bill) {
     RefreshBills();
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -7,14 +7,14 @@
 #include <string>
 #include <string_view>
 
-#include "billing/bill.h"
-#include "billing/report_printer.h"
-#include "bills/bills_database.h"
-#include "settings_store.h"
-#include "widgets/data_grid.h"
+#include "console/bills/bills_database.h"
+#include "console/settings_store.h"
+#include "console/widgets/data_grid.h"
+#include "core/billing/bill.h"
+#include "core/billing/report_printer.h"
 #include "win32/dialog.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class CBillsDlg : public tlx::win32::Dialog {
   public:
@@ -55,4 +55,4 @@ class CBillsDlg : public tlx::win32::Dialog {
     bool com_ready_ = false;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

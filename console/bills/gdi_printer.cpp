@@ -1,4 +1,4 @@
-#include "bills/gdi_printer.h"
+#include "console/bills/gdi_printer.h"
 
 #include <winspool.h>
 
@@ -6,7 +6,7 @@
 
 #include "win32/text.h"
 
-namespace tellarix {
+namespace tlx::console {
 namespace {
 
 constexpr int kUnitsPerInch = 100;
@@ -149,4 +149,4 @@ void GdiPrinter::FinishDocument() {
     Release();
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -10,10 +10,10 @@
 
 #include <string>
 
-#include "billing/layout.h"
+#include "core/billing/layout.h"
 #include "win32/handles.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class GdiPrinter : public tlx::billing::ReportPrinter {
   public:
@@ -48,4 +48,4 @@ class GdiPrinter : public tlx::billing::ReportPrinter {
     int page_top_ = 0;     // the layout's y at the top of the current page
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

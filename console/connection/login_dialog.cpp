@@ -1,12 +1,12 @@
-#include "connection/login_dialog.h"
+#include "console/connection/login_dialog.h"
 
-#include "connection/server_socket.h"
-#include "console/booths.h"
-#include "console/login_flow.h"
-#include "main_window.h"
-#include "resource.h"
+#include "console/connection/server_socket.h"
+#include "console/main_window.h"
+#include "console/resource.h"
+#include "core/console/booths.h"
+#include "core/console/login_flow.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace cc = tlx::console;
 namespace texts = tlx::console::texts;
@@ -151,4 +151,4 @@ bool LoginDialog::PostLogin() {
     return true;
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

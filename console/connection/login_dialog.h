@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "booth_registry.h"
-#include "settings_store.h"
+#include "console/booth_registry.h"
+#include "console/settings_store.h"
 #include "win32/dialog.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class MainWindow;
 
@@ -40,4 +40,4 @@ class LoginDialog : public tlx::win32::Dialog {
     bool attempting_ = false;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

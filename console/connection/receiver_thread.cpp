@@ -1,4 +1,4 @@
-#include "connection/receiver_thread.h"
+#include "console/connection/receiver_thread.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "connection/server_socket.h"
-#include "console/login_flow.h"
-#include "console/session.h"
-#include "link/message.h"
-#include "messages.h"
+#include "console/connection/server_socket.h"
+#include "console/messages.h"
+#include "core/console/login_flow.h"
+#include "core/console/session.h"
+#include "core/link/message.h"
 
-namespace tellarix {
+namespace tlx::console {
 namespace {
 
 class SocketLink : public tlx::console::SessionLink {
@@ -104,4 +104,4 @@ void ReceiverThread::Join() {
     if (thread_.joinable()) thread_.join();
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -7,9 +7,9 @@
 #include <atomic>
 #include <thread>
 
-#include "link/framer.h"
+#include "core/link/framer.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class ReceiverThread {
   public:
@@ -27,4 +27,4 @@ class ReceiverThread {
     std::thread thread_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

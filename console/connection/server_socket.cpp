@@ -1,11 +1,11 @@
-#include "connection/server_socket.h"
+#include "console/connection/server_socket.h"
 
 #include <cstring>
 #include <string>
 
-#include "text/numbers.h"
+#include "core/text/numbers.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 ServerAddress::ServerAddress() {
     address_ = {};
@@ -111,4 +111,4 @@ tlx::console::ReadResult ServerSocket::ReceiveSession(void* buffer, int capacity
     return {n == 0 ? Kind::kClosed : Kind::kFailed, 0};
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

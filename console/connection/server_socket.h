@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <string_view>
 
-#include "console/session.h"
+#include "core/console/session.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 // An IPv4 socket address taken from the configured server text.
 class ServerAddress {
@@ -56,4 +56,4 @@ class ServerSocket {
 // The program's single connection.
 ServerSocket& TheServerSocket();
 
-}  // namespace tellarix
+}  // namespace tlx::console

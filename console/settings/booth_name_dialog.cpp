@@ -1,8 +1,8 @@
-#include "settings/booth_name_dialog.h"
+#include "console/settings/booth_name_dialog.h"
 
-#include "resource.h"
+#include "console/resource.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 // A longer name would come back cut from the settings file at the next start.
 constexpr std::size_t kMaxBoothNameChars = 254;
@@ -28,4 +28,4 @@ bool BoothNameDialog::OnCommand(int id, int, HWND) {
     return true;
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -6,7 +6,7 @@
 
 #include "win32/dialog.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class BoothNameDialog : public tlx::win32::Dialog {
   public:
@@ -25,4 +25,4 @@ class BoothNameDialog : public tlx::win32::Dialog {
     std::string booth_name_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,12 +1,12 @@
-#include "settings/settings_page.h"
+#include "console/settings/settings_page.h"
 
-#include "console/settings_keys.h"
-#include "console/texts.h"
-#include "resource.h"
-#include "settings/booth_name_dialog.h"
-#include "widgets/property_grid.h"
+#include "console/resource.h"
+#include "console/settings/booth_name_dialog.h"
+#include "console/widgets/property_grid.h"
+#include "core/console/settings_keys.h"
+#include "core/console/texts.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace cc = tlx::console;
 namespace cs = tlx::console::settings;
@@ -148,4 +148,4 @@ cc::CurrencyButton SettingsPage::CheckedCurrency() const {
     return cc::CurrencyButton::kOther;
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

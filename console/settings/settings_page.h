@@ -4,12 +4,12 @@
 // changes to save.
 #pragma once
 
-#include "booth_registry.h"
-#include "console/currency.h"
-#include "settings_store.h"
+#include "console/booth_registry.h"
+#include "console/settings_store.h"
+#include "core/console/currency.h"
 #include "win32/dialog.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class SettingsPage : public tlx::win32::Dialog {
   public:
@@ -36,4 +36,4 @@ class SettingsPage : public tlx::win32::Dialog {
     BoothRegistry& booths_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,11 +1,11 @@
-#include "web/web_page.h"
+#include "console/web/web_page.h"
 
-#include "console/texts.h"
-#include "console/web_login.h"
-#include "resource.h"
+#include "console/resource.h"
+#include "core/console/texts.h"
+#include "core/console/web_login.h"
 #include "win32/text.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace {
 
@@ -84,4 +84,4 @@ void WebPage::Open(std::string_view web_address, std::string_view user, std::str
     browser_.Navigate(tlx::console::WebLoginAddress(web_address, user, password));
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "axhost/control_site.h"
+#include "console/axhost/control_site.h"
 #include "win32/dialog.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 // The browser control, called by dispatch identifier only.
 class CWebBrowser2 {
@@ -49,4 +49,4 @@ class WebPage : public tlx::win32::Dialog {
     CWebBrowser2 browser_;
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,10 +1,10 @@
-#include "widgets/data_grid.h"
+#include "console/widgets/data_grid.h"
 
 #include <commctrl.h>
 
 #include "win32/text.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 namespace billing = tlx::billing;
 
@@ -125,4 +125,4 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
     }
 }
 
-}  // namespace tellarix
+}  // namespace tlx::console

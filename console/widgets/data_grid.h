@@ -14,11 +14,11 @@
 #include <string_view>
 #include <vector>
 
-#include "billing/bills_view.h"
-#include "billing/recordset.h"
+#include "core/billing/bills_view.h"
+#include "core/billing/recordset.h"
 #include "win32/controls.h"
 
-namespace tellarix {
+namespace tlx::console {
 
 class DataGrid {
   public:
@@ -62,4 +62,4 @@ class DataGrid {
     int marked_ = -1;  // the row last marked, so that marking another need not ask the list
 };
 
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,4 +1,4 @@
-#include "widgets/property_grid.h"
+#include "console/widgets/property_grid.h"
 
 #include <windowsx.h>
 

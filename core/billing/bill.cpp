@@ -1,11 +1,11 @@
-#include "billing/bill.h"
+#include "core/billing/bill.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 
-#include "booth/print_text.h"
-#include "text/numbers.h"
+#include "core/booth/print_text.h"
+#include "core/text/numbers.h"
 
 namespace tlx::billing {
 

@@ -1,4 +1,4 @@
-#include "billing/bills_view.h"
+#include "core/billing/bills_view.h"
 
 #include <cstdint>
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "billing/bill.h"
-#include "billing/recordset.h"
+#include "core/billing/bill.h"
+#include "core/billing/recordset.h"
 
 namespace tlx::billing {
 

@@ -1,8 +1,8 @@
-#include "billing/layout.h"
+#include "core/billing/layout.h"
 
 #include <cstdint>
 
-#include "text/numbers.h"
+#include "core/text/numbers.h"
 
 namespace tlx::billing {
 namespace {

@@ -3,8 +3,8 @@
 // 20 of them.
 #pragma once
 
-#include "billing/bill.h"
-#include "billing/report_printer.h"
+#include "core/billing/bill.h"
+#include "core/billing/report_printer.h"
 
 namespace tlx::billing {
 

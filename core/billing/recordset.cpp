@@ -1,11 +1,11 @@
-#include "billing/recordset.h"
+#include "core/billing/recordset.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <charconv>
 
-#include "billing/store.h"
+#include "core/billing/store.h"
 
 namespace tlx::billing {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "billing/bill.h"
+#include "core/billing/bill.h"
 
 struct sqlite3;
 

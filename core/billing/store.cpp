@@ -1,4 +1,4 @@
-#include "billing/store.h"
+#include "core/billing/store.h"
 
 #include <sqlite3.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "text/numbers.h"
+#include "core/text/numbers.h"
 
 namespace tlx::billing {
 namespace {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "billing/bill.h"
-#include "billing/recordset.h"
+#include "core/billing/bill.h"
+#include "core/billing/recordset.h"
 
 struct sqlite3;
 

@@ -1,9 +1,9 @@
-#include "calls.h"
+#include "core/booth/calls.h"
 
 #include <limits>
 
-#include "booth/print_text.h"
-#include "text/numbers.h"
+#include "core/booth/print_text.h"
+#include "core/text/numbers.h"
 
 namespace tlx::booth {
 namespace {
@@ -210,9 +210,9 @@ std::optional<std::string> CallList::PrintText(std::string_view booth_name,
         if (!text) text = PrintTextHead(booth_name);
         const CallRecord& call = calls_[row];
         if (call.state != CallState::Finished) continue;
-        AppendCallLine(*text, {call.destination, FormatTimeOfDay(call.start),
-                               FormatTimeOfDay(call.end), static_cast<std::uint32_t>(call.duration),
-                               call.cost, call.rate});
+        AppendCallLine(*text,
+                       {call.destination, FormatTimeOfDay(call.start), FormatTimeOfDay(call.end),
+                        static_cast<std::uint32_t>(call.duration), call.cost, call.rate});
     }
     return text;
 }

@@ -1,6 +1,6 @@
-#include "booth/print_text.h"
+#include "core/booth/print_text.h"
 
-#include "booth/calls.h"
+#include "core/booth/calls.h"
 
 namespace tlx::booth {
 

@@ -1,9 +1,9 @@
-#include "console/booths.h"
+#include "core/console/booths.h"
 
 #include <algorithm>
 #include <set>
 
-#include "link/events.h"
+#include "core/link/events.h"
 
 namespace tlx::console {
 

@@ -1,4 +1,4 @@
-#include "console/currency.h"
+#include "core/console/currency.h"
 
 namespace tlx::console {
 

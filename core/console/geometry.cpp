@@ -1,8 +1,8 @@
-#include "console/geometry.h"
+#include "core/console/geometry.h"
 
 #include <algorithm>
 
-#include "console/texts.h"
+#include "core/console/texts.h"
 
 namespace tlx::console {
 

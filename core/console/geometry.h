@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "booth/size.h"
+#include "core/booth/size.h"
 
 namespace tlx::console {
 

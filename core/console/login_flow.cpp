@@ -1,10 +1,10 @@
-#include "console/login_flow.h"
+#include "core/console/login_flow.h"
 
 #include <algorithm>
 #include <array>
 
-#include "link/login.h"
-#include "link/message.h"
+#include "core/link/login.h"
+#include "core/link/message.h"
 
 namespace tlx::console {
 

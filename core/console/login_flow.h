@@ -10,9 +10,9 @@
 #include <span>
 #include <string_view>
 
-#include "console/texts.h"
-#include "link/events.h"
-#include "link/framer.h"
+#include "core/console/texts.h"
+#include "core/link/events.h"
+#include "core/link/framer.h"
 
 namespace tlx::console {
 

@@ -1,8 +1,8 @@
-#include "console/session.h"
+#include "core/console/session.h"
 
 #include <array>
 
-#include "link/fields.h"
+#include "core/link/fields.h"
 
 namespace tlx::console {
 

@@ -10,9 +10,9 @@
 #include <span>
 #include <string>
 
-#include "console/booths.h"
-#include "link/framer.h"
-#include "link/message.h"
+#include "core/console/booths.h"
+#include "core/link/framer.h"
+#include "core/link/message.h"
 
 namespace tlx::console {
 

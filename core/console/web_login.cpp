@@ -1,4 +1,4 @@
-#include "console/web_login.h"
+#include "core/console/web_login.h"
 
 namespace tlx::console {
 

@@ -1,9 +1,9 @@
-#include "link/events.h"
+#include "core/link/events.h"
 
 #include <utility>
 
-#include "link/fields.h"
-#include "text/numbers.h"
+#include "core/link/fields.h"
+#include "core/text/numbers.h"
 
 namespace tlx::link {
 

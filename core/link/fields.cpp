@@ -1,4 +1,4 @@
-#include "link/fields.h"
+#include "core/link/fields.h"
 
 namespace tlx::link {
 

@@ -1,4 +1,4 @@
-#include "link/framer.h"
+#include "core/link/framer.h"
 
 #include <algorithm>
 

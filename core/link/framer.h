@@ -19,7 +19,7 @@
 #include <span>
 #include <vector>
 
-#include "message.h"
+#include "core/link/message.h"
 
 namespace tlx::link {
 

@@ -1,8 +1,8 @@
-#include "link/login.h"
+#include "core/link/login.h"
 
 #include <algorithm>
 
-#include "link/rijndael.h"
+#include "core/link/rijndael.h"
 
 namespace tlx::link {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "message.h"
+#include "core/link/message.h"
 
 namespace tlx::link {
 

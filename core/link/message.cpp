@@ -1,4 +1,4 @@
-#include "link/message.h"
+#include "core/link/message.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "link/rijndael.h"
+#include "core/link/rijndael.h"
 
 #include <algorithm>
 #include <array>

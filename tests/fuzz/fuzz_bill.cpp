@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "billing/layout.h"
+#include "core/billing/layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tlx::billing;

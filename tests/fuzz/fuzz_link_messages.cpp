@@ -5,12 +5,12 @@
 #include <span>
 #include <string>
 
-#include "link/events.h"
-#include "link/fields.h"
-#include "link/framer.h"
-#include "link/login.h"
-#include "link/message.h"
-#include "text/numbers.h"
+#include "core/link/events.h"
+#include "core/link/fields.h"
+#include "core/link/framer.h"
+#include "core/link/login.h"
+#include "core/link/message.h"
+#include "core/text/numbers.h"
 
 namespace {
 

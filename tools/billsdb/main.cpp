@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "billing/store.h"
+#include "core/billing/store.h"
 
 namespace {
 

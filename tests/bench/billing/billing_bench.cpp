@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "billing/layout.h"
-#include "billing/store.h"
+#include "core/billing/layout.h"
+#include "core/billing/store.h"
 
 using namespace tlx::billing;
 

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "bills/bills_page.h"
-#include "resource.h"
+#include "console/bills/bills_page.h"
+#include "console/resource.h"
 #include "win32/clock.h"
 
 namespace {
@@ -43,10 +43,10 @@ double Median(
 }  // namespace
 
 int main() {
-    tellarix::BillsDatabase database;
-    tellarix::SettingsStore settings;
+    tlx::console::BillsDatabase database;
+    tlx::console::SettingsStore settings;
     const std::string operator_name = "Anna";
-    tellarix::CBillsDlg page(database, settings, operator_name);
+    tlx::console::CBillsDlg page(database, settings, operator_name);
     if (!database.is_open()) return 1;
     page.SetPrinter(std::make_unique<tlx::billing::RecordingPrinter>());
     HWND frame = CreateWindowExA(0, "STATIC", "bills", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,

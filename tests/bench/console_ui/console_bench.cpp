@@ -14,9 +14,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app.h"
-#include "console/geometry.h"
-#include "messages.h"
+#include "console/app.h"
+#include "console/messages.h"
+#include "core/console/geometry.h"
 #include "win32/clock.h"
 
 namespace {
@@ -26,7 +26,7 @@ namespace {
 void DrainQueue(HWND main_window) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == tellarix::WM_SERVER_LOST) continue;
+        if (msg.message == tlx::console::WM_SERVER_LOST) continue;
         if (IsDialogMessageA(main_window, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
     InitCommonControlsEx(&controls);
 
     // As the console makes them: the bills store holder first, then the application.
-    static tellarix::BillsDatabase database;
-    static tellarix::ConsoleApp app(database);
+    static tlx::console::BillsDatabase database;
+    static tlx::console::ConsoleApp app(database);
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     app.settings.SetPath(std::string(temp) + "tlx-consolebench.ini");

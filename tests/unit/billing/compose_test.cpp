@@ -3,8 +3,8 @@
 
 #include <tuple>
 
-#include "billing/bill.h"
-#include "text/numbers.h"
+#include "core/billing/bill.h"
+#include "core/text/numbers.h"
 
 namespace tlx::billing {
 namespace {

@@ -1,9 +1,9 @@
 // The printed bill against a recording printer: order, texts, formats and rectangles.
-#include "billing/layout.h"
+#include "core/billing/layout.h"
 
 #include <gtest/gtest.h>
 
-#include "console/settings_keys.h"
+#include "core/console/settings_keys.h"
 
 namespace tlx::billing {
 namespace {

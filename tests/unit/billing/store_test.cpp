@@ -14,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-#include "billing/store.h"
+#include "core/billing/store.h"
 
 namespace tlx::billing {
 namespace {

@@ -1,4 +1,4 @@
-#include "booth/calls.h"
+#include "core/booth/calls.h"
 
 #include <gtest/gtest.h>
 

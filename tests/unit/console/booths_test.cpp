@@ -1,4 +1,4 @@
-#include "console/booths.h"
+#include "core/console/booths.h"
 
 #include <gtest/gtest.h>
 

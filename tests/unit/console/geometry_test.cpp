@@ -1,4 +1,4 @@
-#include "console/geometry.h"
+#include "core/console/geometry.h"
 
 #include <gtest/gtest.h>
 

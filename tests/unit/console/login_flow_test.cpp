@@ -1,13 +1,13 @@
 // The login exchange against a scripted server: what the console sends, what each answer
 // means, and that every refused attempt closes its connection.
-#include "console/login_flow.h"
+#include "core/console/login_flow.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 
-#include "link/login.h"
-#include "link/message.h"
+#include "core/link/login.h"
+#include "core/link/message.h"
 
 namespace tlx::console {
 namespace {

@@ -1,4 +1,4 @@
-#include "console/session.h"
+#include "core/console/session.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "console/currency.h"
-#include "console/settings_keys.h"
+#include "core/console/currency.h"
+#include "core/console/settings_keys.h"
 
 namespace tlx::console {
 namespace {

@@ -1,4 +1,4 @@
-#include "console/settings_path.h"
+#include "core/console/settings_path.h"
 
 #include <gtest/gtest.h>
 

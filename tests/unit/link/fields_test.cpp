@@ -1,11 +1,11 @@
-#include "link/fields.h"
+#include "core/link/fields.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "link/events.h"
+#include "core/link/events.h"
 
 namespace tlx::link {
 namespace {

@@ -1,4 +1,4 @@
-#include "link/login.h"
+#include "core/link/login.h"
 
 #include <gtest/gtest.h>
 

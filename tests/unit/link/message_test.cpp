@@ -1,4 +1,4 @@
-#include "link/message.h"
+#include "core/link/message.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/framer.h"
+#include "core/link/framer.h"
 
 namespace tlx::link {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "link/rijndael.h"
+#include "core/link/rijndael.h"
 
 namespace tlx::link {
 namespace {

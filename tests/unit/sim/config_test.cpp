@@ -1,12 +1,12 @@
 // Options and config files: what is accepted, what is refused and how it is said.
-#include "config.h"
+#include "sim/config.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <tuple>
 
-#include "scenario.h"
+#include "sim/scenario.h"
 
 namespace tlx::sim {
 namespace {

@@ -1,9 +1,9 @@
 // The web page the console opens after login: who may see it, and what it shows.
-#include "http.h"
+#include "sim/http.h"
 
 #include <gtest/gtest.h>
 
-#include "link/message.h"
+#include "core/link/message.h"
 
 namespace tlx::sim {
 namespace {

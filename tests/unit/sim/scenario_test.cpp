@@ -1,5 +1,5 @@
 // The scenario language: steps as written, payloads kept byte for byte, errors by line.
-#include "scenario.h"
+#include "sim/scenario.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The simulator over real loopback sockets, driven by a small console written against the
 // link core: scripted and generated traffic, several consoles, and consoles that misbehave.
-#include "server.h"
+#include "sim/server.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -18,8 +18,8 @@
 #include <future>
 #include <thread>
 
-#include "link/framer.h"
-#include "wire.h"
+#include "core/link/framer.h"
+#include "tests/unit/sim/wire.h"
 
 extern char** environ;
 

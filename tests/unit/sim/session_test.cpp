@@ -1,13 +1,13 @@
 // The console-facing session without sockets: login answers checked against ciphertexts made
 // by the OpenSSL command line, then the traffic a logged-in console gets.
-#include "session.h"
+#include "sim/session.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "link/framer.h"
-#include "wire.h"
+#include "core/link/framer.h"
+#include "tests/unit/sim/wire.h"
 
 namespace tlx::sim {
 namespace {

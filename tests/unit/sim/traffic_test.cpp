@@ -1,6 +1,6 @@
 // Generated traffic must be a believable call shop and repeat itself for a seed; the flood's
 // promised end state must be what its events really add up to.
-#include "traffic.h"
+#include "sim/traffic.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <map>
 #include <tuple>
 
-#include "link/events.h"
-#include "link/fields.h"
-#include "link/message.h"
+#include "core/link/events.h"
+#include "core/link/fields.h"
+#include "core/link/message.h"
 
 namespace tlx::sim {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "link/login.h"
-#include "link/message.h"
+#include "core/link/login.h"
+#include "core/link/message.h"
 
 namespace tlx::sim::test {
 

@@ -1,4 +1,4 @@
-#include "text/numbers.h"
+#include "core/text/numbers.h"
 
 #include <gtest/gtest.h>
 

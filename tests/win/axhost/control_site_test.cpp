@@ -1,5 +1,5 @@
 // The console's ActiveX container hosting a probe control registered for this process only.
-#include "axhost/control_site.h"
+#include "console/axhost/control_site.h"
 
 #include <gtest/gtest.h>
 #include <olectl.h>
@@ -15,8 +15,8 @@
 #include "win32/com_ptr.h"
 #include "win32/text.h"
 
-using tellarix::ControlSite;
-using tellarix::SiteOptions;
+using tlx::console::ControlSite;
+using tlx::console::SiteOptions;
 using tlx::win32::ComPtr;
 
 namespace {
@@ -226,7 +226,7 @@ class ControlSiteTest : public ::testing::Test {
         return ControlSite::Create(
             parent_, id, RECT{10, 20, 280, 245}, 77,
             [this](DISPID id, DISPPARAMS* params) {
-                const auto text = tellarix::EventArgText(params, 0).value_or(L"<none>");
+                const auto text = tlx::console::EventArgText(params, 0).value_or(L"<none>");
                 events_.push_back(std::to_wstring(id) + L":" + text);
                 if (text == L"close") closing_->reset();
                 return text == L"throw" ? throw std::runtime_error("handler failed") : S_OK;

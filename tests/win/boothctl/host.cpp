@@ -1,4 +1,4 @@
-#include "host.h"
+#include "tests/win/boothctl/host.h"
 
 #include <gtest/gtest.h>
 
@@ -80,11 +80,11 @@ Host::Host() : boxes_(SetWindowsHookExW(WH_CBT, &AnswerMessageBox, nullptr, GetC
     frame = CreateWindowExW(0, L"STATIC", L"booth host",
                             WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40, 400, 330,
                             nullptr, nullptr, nullptr, nullptr);
-    tellarix::SiteOptions options;
+    tlx::console::SiteOptions options;
     options.visible = true;
     HRESULT hr = E_FAIL;
     // Wider than the control's layout: the children must not follow the site's rectangle.
-    site = tellarix::ControlSite::Create(
+    site = tlx::console::ControlSite::Create(
         frame, CLSID_TellarixCabine, RECT{10, 10, 330, 260}, 0,
         [this](DISPID id, DISPPARAMS* p) {
             // Only the one form the console understands: DISPID 1, one positional BSTR.

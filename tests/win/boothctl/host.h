@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "Tellarix_h.h"
-#include "axhost/control_site.h"
+#include "console/axhost/control_site.h"
 #include "win32/com_ptr.h"
 #include "win32/controls.h"
 #include "win32/text.h"
@@ -35,7 +35,7 @@ class Host {
     Host();  // creates the control by its class id, as the console does
     ~Host();
 
-    std::unique_ptr<tellarix::ControlSite> site;
+    std::unique_ptr<tlx::console::ControlSite> site;
     ComPtr<ICabine> cabine;
     std::vector<std::wstring> texts;      // print requests heard through the container
     std::vector<std::string> complaints;  // "caption|text" of the message boxes, answered OK

@@ -3,8 +3,8 @@
 // removal; and what keeps the library loaded.
 #include <gtest/gtest.h>
 
-#include "booth/calls.h"
-#include "host.h"
+#include "core/booth/calls.h"
+#include "tests/win/boothctl/host.h"
 
 namespace tlx::test {
 namespace {

@@ -3,7 +3,7 @@
 // view and for one whose page was hidden while the calls came in.
 #include <gtest/gtest.h>
 
-#include "host.h"
+#include "tests/win/boothctl/host.h"
 
 namespace tlx::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "boothctl/registry_table.h"
-#include "host.h"
+#include "tests/win/boothctl/host.h"
 #include "win32/handles.h"
 
 namespace tlx::test {

@@ -2,7 +2,7 @@
 // ICabine on stdole2's IDispatch, dispatch ids, vtable order and parameter names.
 #include <gtest/gtest.h>
 
-#include "host.h"
+#include "tests/win/boothctl/host.h"
 
 namespace tlx::test {
 namespace {

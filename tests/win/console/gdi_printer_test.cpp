@@ -1,6 +1,6 @@
 // The bill's printer on the harness's file printer: a bill longer than a page goes on over as
 // many pages as it needs instead of being cut.
-#include "bills/gdi_printer.h"
+#include "console/bills/gdi_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-namespace tellarix {
+namespace tlx::console {
 namespace {
 
 TEST(GdiPrinter, LongBillBreaksIntoPages) {
@@ -44,4 +44,4 @@ TEST(GdiPrinter, LongBillBreaksIntoPages) {
 }
 
 }  // namespace
-}  // namespace tellarix
+}  // namespace tlx::console

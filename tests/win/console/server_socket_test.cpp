@@ -1,10 +1,10 @@
-#include "connection/server_socket.h"
+#include "console/connection/server_socket.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 
-namespace tellarix {
+namespace tlx::console {
 namespace {
 
 class Winsock : public ::testing::Test {
@@ -104,4 +104,4 @@ TEST_F(Winsock, ConnectToNobodyFails) {
 }
 
 }  // namespace
-}  // namespace tellarix
+}  // namespace tlx::console

@@ -1,4 +1,4 @@
-#include "settings_store.h"
+#include "console/settings_store.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-namespace tellarix {
+namespace tlx::console {
 namespace {
 
 class Settings : public ::testing::Test {
@@ -56,4 +56,4 @@ TEST_F(Settings, WritingKeepsOtherKeys) {
 }
 
 }  // namespace
-}  // namespace tellarix
+}  // namespace tlx::console
