@@ -1,19 +1,21 @@
 // What registering the booth control writes below HKEY_CLASSES_ROOT and what removing it takes
 // away, as plain data: the library registers itself from it, and an installer build can take
-// it as its only source. Standard C++ only; each identifier is spelt once, here.
+// it as its only source. Standard C++ only. The class and type library ids are the interface
+// definition's (idl/Tellarix.idl, read into Tellarix_ids.h by the build); the AppID, which no
+// type library holds, is spelt here.
 #pragma once
+
+#include "Tellarix_ids.h"
 
 namespace tlx::boothctl::registry {
 
-#define TLX_BOOTH_CLASS_ID "{4A71734C-E7A6-4D2D-BC2B-6D8C04A80281}"
-#define TLX_BOOTH_TYPE_LIBRARY "{4DAF0B4D-93BB-48C1-8A57-F3695A0BDA46}"
+#define TLX_BOOTH_CLASS_ID TLX_IDL_UUID_TellarixCabine
+#define TLX_BOOTH_TYPE_LIBRARY TLX_IDL_UUID_TellarixLib
 #define TLX_BOOTH_APP_ID "{5EC19B8E-F57A-40E2-94BC-3B7A5D6E979D}"
 #define TLX_BOOTH_CLASS_KEY "CLSID\\" TLX_BOOTH_CLASS_ID
 
-// The identifiers alone, for an installer's class, type library and AppID tables.
-inline constexpr char kClassId[] = TLX_BOOTH_CLASS_ID;
+// The type library's id alone: an installer's generator checks the library it reads by it.
 inline constexpr char kTypeLibraryId[] = TLX_BOOTH_TYPE_LIBRARY;
-inline constexpr char kAppId[] = TLX_BOOTH_APP_ID;
 
 enum class Data {
     Text,     // `text` as it stands

@@ -5,13 +5,13 @@
 //   booth_classes Tellarix.tlb booth_classes.wxi
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "boothctl/registry_table.h"
+#include "idl/type_library_file.h"
 
 namespace {
 
@@ -25,33 +25,25 @@ constexpr char kLibraryFolder[] = "[INSTALLDIR]";
 constexpr char kAutomationProxy[] = "{00020424-0000-0000-C000-000000000046}";
 constexpr char kDispatchProxy[] = "{00020420-0000-0000-C000-000000000046}";
 
-// The parts of an MSFT type library that registering it reads.
+// What registering a type library writes, in its words, from the library's file.
 class TypeLibrary {
   public:
-    explicit TypeLibrary(const char* path) {
-        std::ifstream in(path, std::ios::binary);
-        bytes_.assign(std::istreambuf_iterator<char>(in), {});
-        if (bytes_.size() < 0x54 || Int(0) != 0x5446534D)
-            Fail(path + std::string(" is not an MSFT type library"));
-        const std::int32_t count = Int(0x20);
-        const std::size_t segments = 0x54 + ((Int(0x14) & 0x100) ? 4 : 0) + 4 * count;
-        for (int i = 0; i < 9; ++i) segment_[i] = Int(segments + 16 * i);
-        for (std::int32_t i = 0; i < count; ++i) types_.push_back(segment_[0] + 0x64 * i);
-    }
+    explicit TypeLibrary(const char* path) : file_(path), header_(file_.header()) {}
 
-    std::string Id() const { return Guid(Int(0x08)); }
-    std::string Version() const { return Hex(Int(0x18) & 0xFFFF) + "." + Hex(Int(0x18) >> 16); }
-    // The locale the library was given (the second one of the header), as registering names it.
-    std::string Locale() const { return Hex(Int(0x10)); }
+    std::string Id() const { return file_.GuidAt(header_.guid_offset).Text(); }
+    std::string Version() const {
+        return Hex(header_.version & 0xFFFF) + "." + Hex(header_.version >> 16);
+    }
+    std::string Locale() const { return Hex(header_.registered_locale); }
     std::string System() const {
         static const char* const kinds[] = {"win16", "win32", "mac", "win64"};
-        const std::int32_t kind = Int(0x14) & 0xF;
-        if (kind > 3) Fail("unknown system kind");
+        const std::int32_t kind = header_.system & 0xF;
+        if (kind > 3) throw std::runtime_error("unknown system kind");
         return kinds[kind];
     }
     // A library loaded from its file also reports "has a disk image" (8).
-    std::string Flags() const { return std::to_string((Int(0x1C) & 0xFFFF) | 8); }
-    std::string Doc() const { return String(Int(0x24)); }
+    std::string Flags() const { return std::to_string((header_.flags & 0xFFFF) | 8); }
+    std::string Doc() const { return file_.StringAt(header_.doc_offset); }
 
     struct Interface {
         std::string id, name, proxy;
@@ -60,60 +52,26 @@ class TypeLibrary {
     std::vector<Interface> Interfaces() const {
         enum { kInterface = 3, kDispatch = 4, kDual = 0x40, kAutomation = 0x100 };
         std::vector<Interface> found;
-        for (std::size_t at : types_) {
-            const std::int32_t kind = Int(at) & 0xF, flags = Int(at + 0x30);
-            if (kind != kDispatch && !(kind == kInterface && (flags & (kDual | kAutomation))))
+        for (const tlx::idl::TypeRecord& type : file_.Types()) {
+            const std::int32_t kind = type.kind & 0xF;
+            if (kind != kDispatch && !(kind == kInterface && (type.flags & (kDual | kAutomation))))
                 continue;
-            const bool plain_dispatch = kind == kDispatch && !(flags & kDual);
-            found.push_back({Guid(Int(at + 0x2C)), Name(Int(at + 0x34)),
+            const bool plain_dispatch = kind == kDispatch && !(type.flags & kDual);
+            found.push_back({file_.GuidAt(type.guid_offset).Text(), file_.NameAt(type.name_offset),
                              plain_dispatch ? kDispatchProxy : kAutomationProxy});
         }
         return found;
     }
 
   private:
-    [[noreturn]] static void Fail(const std::string& what) { throw std::runtime_error(what); }
-
-    std::uint32_t Byte(std::size_t at) const {
-        if (at >= bytes_.size()) Fail("type library ends too early");
-        return static_cast<unsigned char>(bytes_[at]);
-    }
-    std::int32_t Int(std::size_t at) const {
-        return static_cast<std::int32_t>(Byte(at) | Byte(at + 1) << 8 | Byte(at + 2) << 16 |
-                                         Byte(at + 3) << 24);
-    }
     static std::string Hex(std::uint32_t v) {
         char text[12];
         std::snprintf(text, sizeof text, "%x", v);
         return text;
     }
-    std::string Guid(std::int32_t offset) const {
-        const std::size_t at = segment_[5] + offset;
-        char text[40];
-        std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                      static_cast<unsigned>(Int(at)), Byte(at + 4) | Byte(at + 5) << 8,
-                      Byte(at + 6) | Byte(at + 7) << 8, Byte(at + 8), Byte(at + 9), Byte(at + 10),
-                      Byte(at + 11), Byte(at + 12), Byte(at + 13), Byte(at + 14), Byte(at + 15));
-        return text;
-    }
-    std::string Chars(std::size_t at, std::size_t n) const {
-        std::string text;
-        for (std::size_t i = 0; i < n; ++i) text += static_cast<char>(Byte(at + i));
-        return text;
-    }
-    std::string Name(std::int32_t offset) const {
-        const std::size_t at = segment_[7] + offset;
-        return Chars(at + 12, Byte(at + 8));
-    }
-    std::string String(std::int32_t offset) const {
-        if (offset < 0) return "";
-        const std::size_t at = segment_[8] + offset;
-        return Chars(at + 2, Byte(at) | Byte(at + 1) << 8);
-    }
 
-    std::vector<char> bytes_;
-    std::size_t segment_[9] = {};
-    std::vector<std::size_t> types_;
+    tlx::idl::TypeLibraryFile file_;
+    tlx::idl::Header header_;
 };
 
 // The installer reads keys, names and values as formatted texts: brackets stand for themselves
