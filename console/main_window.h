@@ -39,7 +39,6 @@ class PageTabs {
     void ClearBuilt() { built_ = false; }
     void ShowSelectedPage(int selected);
     void SetWebAddress(std::string address) { web_address_ = std::move(address); }
-    const std::string& web_address() const { return web_address_; }
     CBillsDlg& bills() { return bills_; }
     SettingsPage& settings() { return settings_; }
     WebPage& web() { return web_; }
