@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <winsock2.h>
 
+#include "console/axhost/control_site.h"
 #include "console/resource.h"
 #include "console/widgets/property_grid.h"
 #include "core/console/geometry.h"
@@ -27,7 +28,7 @@ bool ConsoleApp::InitInstance() {
     if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
         char text[256] = {};
         LoadStringA(tlx::win32::ThisModule(), IDS_SOCKETS_FAILED, text, sizeof text);
-        MessageBoxA(nullptr, text, std::string(tlx::console::texts::kAppCaption).c_str(), MB_OK);
+        tlx::win32::MessageBox(nullptr, text, tlx::console::texts::kAppCaption, MB_OK);
         return false;
     }
     sockets_ready_ = true;
@@ -66,6 +67,8 @@ void ConsoleApp::ShowLogin() {
 int ConsoleApp::Run() {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        // A hosted control with the focus (the web page, a booth) sees its keys first.
+        if (ControlSite::TranslateKey(&msg)) continue;
         if (login.exists() && IsDialogMessageA(login.hwnd(), &msg)) continue;
         if (main_window.exists() && IsDialogMessageA(main_window.hwnd(), &msg)) continue;
         TranslateMessage(&msg);

@@ -4,6 +4,7 @@
 
 #include "console/messages.h"
 #include "core/console/texts.h"
+#include "win32/dialog.h"
 #include "win32/text.h"
 
 namespace tlx::console {
@@ -29,8 +30,8 @@ bool BoothPages::Build(HWND tab, const RECT& display, const tlx::console::PageGr
         if (!booth->has_control()) {
             const RECT cell{0, 0, kBoothCellWidth, kBoothCellHeight};
             if (FAILED(booth->CreateControl(tab, cell, on_event))) {
-                MessageBoxA(tab, std::string(texts::kCannotCreateBooths).c_str(),
-                            std::string(texts::kErrorCaption).c_str(), MB_OK | MB_ICONERROR);
+                tlx::win32::MessageBox(tab, texts::kCannotCreateBooths, texts::kErrorCaption,
+                                       MB_OK | MB_ICONERROR);
                 return false;
             }
         }

@@ -150,11 +150,6 @@ void MainWindow::KeepTabMargins() {
     margins_known_ = true;
 }
 
-bool MainWindow::OnCommand(int, int, HWND) {
-    // Enter and Escape do nothing here: the window only closes through its close box.
-    return true;
-}
-
 bool MainWindow::OnNotify(const NMHDR& header, LRESULT& result) {
     if (header.idFrom != IDC_PAGE_TABS || header.code != TCN_SELCHANGE) return false;
     tabs_.BuildPages();
@@ -188,6 +183,35 @@ bool MainWindow::PaintIcon() {
     return true;
 }
 
+void MainWindow::PrintBill(WPARAM wparam) {
+    if (auto text = TakeText(wparam)) tabs_.bills().NewBill(*text);
+}
+
+void MainWindow::OnServerLost() {
+    window().Show(false);
+    StopSession();
+    if (on_session_lost_) on_session_lost_();
+}
+
+// Enter and Escape do nothing here (the base's OK and Cancel of a modeless window): the
+// window only closes through its close box.
+bool MainWindow::OnClose() {
+    tabs_.web().CloseBrowser();
+    StopSession();
+    PostQuitMessage(0);
+    return true;
+}
+
+bool MainWindow::OnSize(UINT type, int width, int height) {
+    if (margins_known_ && type != SIZE_MINIMIZED) {
+        tlx::win32::Window(tabs_.hwnd())
+            .Place(nullptr, tab_margins_.left, tab_margins_.top,
+                   width - tab_margins_.left - tab_margins_.right,
+                   height - tab_margins_.top - tab_margins_.bottom, SWP_NOZORDER | SWP_NOCOPYBITS);
+    }
+    return false;
+}
+
 bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     result = 0;
     switch (msg) {
@@ -204,36 +228,19 @@ bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& resu
             ApplyEvent(console::EventKind::kRejected, wparam, 0);
             return true;
         case WM_PRINT_BILL:
-            if (auto text = TakeText(wparam)) tabs_.bills().NewBill(*text);
+            PrintBill(wparam);
             result = 1;
             return true;
         case WM_SERVER_LOST:
-            window().Show(false);
-            StopSession();
-            if (on_session_lost_) on_session_lost_();
+            OnServerLost();
             return true;
-        case WM_CLOSE:
-            tabs_.web().CloseBrowser();
-            StopSession();
-            PostQuitMessage(0);
-            return true;
-        case WM_SIZE:
-            if (margins_known_ && wparam != SIZE_MINIMIZED) {
-                const int w = LOWORD(lparam), h = HIWORD(lparam);
-                tlx::win32::Window(tabs_.hwnd())
-                    .Place(nullptr, tab_margins_.left, tab_margins_.top,
-                           w - tab_margins_.left - tab_margins_.right,
-                           h - tab_margins_.top - tab_margins_.bottom,
-                           SWP_NOZORDER | SWP_NOCOPYBITS);
-            }
-            return false;
         case WM_PAINT:
             return PaintIcon();
         case WM_QUERYDRAGICON:
             result = reinterpret_cast<LRESULT>(icon_);
             return true;
         default:
-            return false;
+            return Dialog::OnMessage(msg, wparam, lparam, result);
     }
 }
 

@@ -39,7 +39,6 @@ class PageTabs {
     void ClearBuilt() { built_ = false; }
     void ShowSelectedPage(int selected);
     void SetWebAddress(std::string address) { web_address_ = std::move(address); }
-    const std::string& web_address() const { return web_address_; }
     CBillsDlg& bills() { return bills_; }
     SettingsPage& settings() { return settings_; }
     WebPage& web() { return web_; }
@@ -83,12 +82,18 @@ class MainWindow : public tlx::win32::Dialog {
 
   protected:
     bool OnInitDialog() override;
-    bool OnCommand(int id, int code, HWND control) override;
-    bool OnNotify(const NMHDR& header, LRESULT& result) override;
+    // The session's private messages and the minimised icon; the rest goes down the ladder.
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+    bool OnNotify(const NMHDR& header, LRESULT& result) override;
+    bool OnSize(UINT type, int width, int height) override;
+    bool OnClose() override;
 
   private:
+    // A booth's call event: the texts (heap strings) are taken over and freed here.
     void ApplyEvent(tlx::console::EventKind kind, WPARAM wparam, LPARAM lparam);
+    // A booth's print request: the calls text (a heap string) is taken over and freed here.
+    void PrintBill(WPARAM wparam);
+    void OnServerLost();
     // Closes the connection and waits for the receiving thread, reporting nothing.
     void StopSession();
     void KeepTabMargins();

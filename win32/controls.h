@@ -106,10 +106,6 @@ class ListView : public Window {
         ListView_SetExtendedListViewStyleEx(hwnd(), style, style);
     }
     bool InsertColumn(int index, std::string_view title, int width, int format = LVCFMT_LEFT) const;
-    void SetColumnWidth(int column, int width) const {
-        ListView_SetColumnWidth(hwnd(), column, width);
-    }
-    int ColumnWidth(int column) const { return ListView_GetColumnWidth(hwnd(), column); }
     HWND Header() const { return ListView_GetHeader(hwnd()); }
     void SetImageList(HIMAGELIST images, int which = LVSIL_SMALL) const {
         ListView_SetImageList(hwnd(), images, which);
@@ -145,7 +141,6 @@ class ListView : public Window {
     // Makes `row` the one selected and focused row (-1: none) and scrolls it into view.
     void SelectOnly(int row, int marked = -1) const;
     void EnsureVisible(int row) const { ListView_EnsureVisible(hwnd(), row, FALSE); }
-    void RedrawRows(int first, int last) const { ListView_RedrawItems(hwnd(), first, last); }
     void Scroll(int dx, int dy) const { ListView_Scroll(hwnd(), dx, dy); }
 };
 

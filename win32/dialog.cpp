@@ -59,33 +59,68 @@ INT_PTR Dialog::Route(UINT msg, WPARAM wparam, LPARAM lparam) {
     switch (msg) {
         case WM_INITDIALOG:
             return OnInitDialog() ? TRUE : FALSE;
-        case WM_COMMAND: {
-            const int id = LOWORD(wparam);
-            if (OnCommand(id, HIWORD(wparam), reinterpret_cast<HWND>(lparam))) return TRUE;
-            if (modal_ && (id == IDOK || id == IDCANCEL)) {
-                End(id);
-                return TRUE;
-            }
-            return FALSE;
-        }
-        case WM_NOTIFY:
-            if (!OnNotify(*reinterpret_cast<const NMHDR*>(lparam), result)) return FALSE;
-            SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
-            return TRUE;
         case WM_NCDESTROY:
             SetWindowLongPtrA(hwnd_, DWLP_USER, 0);
             hwnd_ = nullptr;
             return FALSE;
         default:
-            if (!OnMessage(msg, wparam, lparam, result)) return FALSE;
-            // These few answer through the procedure's own result.
-            if (msg == WM_QUERYDRAGICON || msg == WM_COMPAREITEM || msg == WM_VKEYTOITEM ||
-                msg == WM_CHARTOITEM || (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC)) {
-                return static_cast<INT_PTR>(result);
-            }
-            SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
-            return TRUE;
+            break;
     }
+    if (!OnMessage(msg, wparam, lparam, result)) return FALSE;
+    // These few answer through the procedure's own result.
+    if (msg == WM_QUERYDRAGICON || msg == WM_COMPAREITEM || msg == WM_VKEYTOITEM ||
+        msg == WM_CHARTOITEM || (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC)) {
+        return static_cast<INT_PTR>(result);
+    }
+    if (hwnd_) SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+bool Dialog::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    result = 0;
+    switch (msg) {
+        case WM_COMMAND:
+            return OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+        case WM_NOTIFY:
+            return OnNotify(*reinterpret_cast<const NMHDR*>(lparam), result);
+        case WM_SIZE:
+            return OnSize(static_cast<UINT>(wparam), LOWORD(lparam), HIWORD(lparam));
+        case WM_TIMER:
+            return OnTimer(static_cast<UINT_PTR>(wparam));
+        case WM_CLOSE:
+            return OnClose();
+        default:
+            return false;
+    }
+}
+
+bool Dialog::OnCommand(int id, int code, HWND control) {
+    return code == BN_CLICKED && OnButtonClicked(id, control);
+}
+
+bool Dialog::OnButtonClicked(int id, HWND) {
+    switch (id) {
+        case IDOK:
+            OnOK();
+            return true;
+        case IDCANCEL:
+            OnCancel();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void Dialog::OnOK() {
+    if (modal_) End(IDOK);
+}
+
+void Dialog::OnCancel() {
+    if (modal_) End(IDCANCEL);
+}
+
+int MessageBox(HWND owner, std::string_view text, std::string_view caption, UINT flags) {
+    return ::MessageBoxA(owner, std::string(text).c_str(), std::string(caption).c_str(), flags);
 }
 
 }  // namespace tlx::win32

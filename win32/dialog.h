@@ -1,6 +1,8 @@
 // The dialog base: one static dialog procedure finds the C++ object of the window and routes
-// every message to its virtual handlers. Nothing a handler throws leaves the procedure.
-// Dialogs come from templates of the module this code is linked into.
+// every message down a ladder of virtual handlers, each rung handing on what it does not take:
+// message -> command (id, code) -> button clicked (id) -> OK / Cancel, beside the notify, size,
+// timer and close hooks. Nothing a handler throws leaves the procedure. Dialogs come from
+// templates of the module this code is linked into.
 #pragma once
 
 #include <windows.h>
@@ -39,13 +41,25 @@ class Dialog {
 
   protected:
     virtual bool OnInitDialog() { return true; }
-    // True when the command was handled. A modal dialog not handling IDOK or IDCANCEL ends
-    // with that result; a modeless one ignores them.
-    virtual bool OnCommand(int /*id*/, int /*code*/, HWND /*control*/) { return false; }
+    // Every message but the first and the last: true when handled, with its result. The base
+    // hands commands, notifications, sizes, timers and closing to the hooks below; an override
+    // taking its own messages calls it for the rest.
+    virtual bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
+    // True when handled. The base hands a click on to OnButtonClicked.
+    virtual bool OnCommand(int id, int code, HWND control);
+    // True when handled. The base takes IDOK and IDCANCEL to OnOK and OnCancel.
+    virtual bool OnButtonClicked(int id, HWND control);
+    // A modal dialog ends with IDOK / IDCANCEL; a modeless one has nothing to end, so Enter
+    // and Escape do nothing there.
+    virtual void OnOK();
+    virtual void OnCancel();
     // True when handled; `result` is the notification's answer.
     virtual bool OnNotify(const NMHDR& /*header*/, LRESULT& /*result*/) { return false; }
-    // Every other message: true when handled, with its result.
-    virtual bool OnMessage(UINT /*msg*/, WPARAM, LPARAM, LRESULT& /*result*/) { return false; }
+    // `type` as WM_SIZE gives it (SIZE_MINIMIZED, ...); the client area's new size.
+    virtual bool OnSize(UINT /*type*/, int /*width*/, int /*height*/) { return false; }
+    virtual bool OnTimer(UINT_PTR /*id*/) { return false; }
+    // Not handled, a dialog's close box works as Cancel.
+    virtual bool OnClose() { return false; }
     bool modal() const { return modal_; }
 
   private:
@@ -55,5 +69,10 @@ class Dialog {
     HWND hwnd_ = nullptr;
     bool modal_ = false;
 };
+
+// A message box with the console's 8-bit texts; returns the button pressed (IDOK, IDYES, ...).
+// <windows.h> spells this name MessageBoxA; being ours, in this namespace, it stays apart
+// from the system's.
+int MessageBox(HWND owner, std::string_view text, std::string_view caption, UINT flags);
 
 }  // namespace tlx::win32

@@ -50,9 +50,6 @@ inline void DeleteGdi(HGDIOBJ h) {
 inline void DeleteMemoryDc(HDC dc) {
     DeleteDC(dc);
 }
-inline void DestroyWin(HWND w) {
-    DestroyWindow(w);
-}
 inline void CloseKey(HKEY k) {
     RegCloseKey(k);
 }
@@ -70,7 +67,6 @@ inline void DeleteMetafile(HMETAFILE m) {
 using UniqueHandle = Unique<HANDLE, detail::CloseKernel>;
 using UniqueFile = Unique<HANDLE, detail::CloseKernel, -1>;
 using UniqueKey = Unique<HKEY, detail::CloseKey>;
-using UniqueWindow = Unique<HWND, detail::DestroyWin>;
 using UniqueImageList = Unique<HIMAGELIST, detail::DestroyImages>;
 using UniqueGlobal = Unique<HGLOBAL, detail::FreeGlobal>;
 using UniqueMetafile = Unique<HMETAFILE, detail::DeleteMetafile>;

@@ -1,6 +1,7 @@
 #include "win32/text.h"
 
 #include <climits>
+#include <memory>
 #include <new>
 
 namespace tlx::win32 {
@@ -45,6 +46,17 @@ std::string Utf8FromWide(std::wstring_view wide) {
 std::string AnsiFromBstr(const BSTR* text) {
     if (text == nullptr || *text == nullptr) return {};
     return AnsiFromWide(std::wstring_view(*text, SysStringLen(*text)));
+}
+
+std::string LastErrorText(DWORD code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const std::unique_ptr<char, decltype(&LocalFree)> owned(text, &LocalFree);
+    std::string out = length && text ? std::string(text, length) : "error " + std::to_string(code);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
 }
 
 Bstr::Bstr(std::wstring_view wide) {

@@ -21,6 +21,9 @@ std::string Utf8FromWide(std::wstring_view wide);
 // A BSTR handed in by reference (as the booth's methods get them); a null pointer or a null
 // BSTR reads as empty text.
 std::string AnsiFromBstr(const BSTR* text);
+// The system's words for an error code (GetLastError's), without the line break it ends with;
+// "error N" when the system has none.
+std::string LastErrorText(DWORD code);
 
 // An owned BSTR.
 class Bstr {

@@ -1,7 +1,9 @@
 #include "console/axhost/control_site.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "console/axhost/event_sink.h"
 #include "console/axhost/factory_cache.h"
@@ -12,6 +14,12 @@
 namespace tlx::console {
 
 namespace {
+
+// The sites of this (the user-interface) thread, for the keyboard messages to find theirs.
+std::vector<ControlSite*>& LiveSites() {
+    static std::vector<ControlSite*> sites;
+    return sites;
+}
 
 // The control's default outgoing interface, from its class information.
 HRESULT DefaultSourceIid(IUnknown* control, IID* iid) {
@@ -74,6 +82,7 @@ std::unique_ptr<ControlSite> ControlSite::Create(HWND parent, const CLSID& clsid
 
 HRESULT ControlSite::Init(HWND parent, const CLSID& clsid, const RECT& rect, int id,
                           EventHandler onEvent, const SiteOptions& options) {
+    LiveSites().push_back(this);
     wrapper_ = CreateWrapperWindow(parent, rect, id, options.visible, this);
     if (!wrapper_) return HRESULT_FROM_WIN32(GetLastError());
     wantAllKeys_ = options.wantAllKeys;
@@ -114,6 +123,7 @@ HRESULT ControlSite::Init(HWND parent, const CLSID& clsid, const RECT& rect, int
     hr = object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, clientSite, 0, wrapper_, &client);
     if (FAILED(hr)) return hr;
 
+    object_->QueryInterface(IID_IOleInPlaceActiveObject, activeObject_.PutVoid());
     if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, inPlace_.PutVoid()))) {
         site_->SetInPlace(inPlace_.Get());
         if (FAILED(inPlace_->GetWindow(&controlWindow_))) controlWindow_ = nullptr;
@@ -158,6 +168,7 @@ void ControlSite::TearDown() noexcept {
     if (inPlace_) inPlace_->InPlaceDeactivate();
     if (site_) site_->SetInPlace(nullptr);
     inPlace_.Reset();
+    activeObject_.Reset();
     controlWindow_ = nullptr;
     if (object_) {
         object_->Close(OLECLOSE_NOSAVE);
@@ -170,6 +181,8 @@ void ControlSite::TearDown() noexcept {
     clsid_.reset();
     DestroyWrapperWindow(wrapper_);
     wrapper_ = nullptr;
+    auto& sites = LiveSites();
+    sites.erase(std::remove(sites.begin(), sites.end(), this), sites.end());
 }
 
 void ControlSite::Show() noexcept {
@@ -187,21 +200,24 @@ void ControlSite::Move(const RECT& rect) noexcept {
                  rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void ControlSite::SetAmbient(const AmbientProperties& ambient) noexcept {
-    if (!site_) return;
-    try {
-        site_->SetAmbient(ambient);
-    } catch (...) {
-        return;  // out of memory copying texts: the control keeps the old values
-    }
-    if (auto control = QueryControl<IOleControl>(IID_IOleControl))
-        control->OnAmbientPropertyChange(DISPID_UNKNOWN);
-}
-
 bool ControlSite::TranslateAccelerator(MSG* msg) noexcept {
     if (!site_ || !msg) return false;
+    // The object the control named when it became UI active, else the control itself: a
+    // browser that has the focus but never named one still wants its keys.
     IOleInPlaceActiveObject* active = site_->Active();
+    if (!active) active = activeObject_.Get();
     return active && active->TranslateAccelerator(msg) == S_OK;
+}
+
+bool ControlSite::TranslateKey(MSG* msg) noexcept {
+    if (!msg || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return false;
+    // Up the chain of child windows only: a window owned by a control's window is not in it.
+    for (HWND w = msg->hwnd; w;
+         w = (GetWindowLongW(w, GWL_STYLE) & WS_CHILD) ? GetParent(w) : nullptr) {
+        for (ControlSite* site : LiveSites())
+            if (site->wrapper_ == w) return site->TranslateAccelerator(msg);
+    }
+    return false;
 }
 
 }  // namespace tlx::console

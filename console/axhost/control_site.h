@@ -87,12 +87,14 @@ class ControlSite {
     // rect in the parent's client coordinates.
     void Move(const RECT& rect) noexcept;
 
-    // Tells the control that ambient properties changed (e.g. the operator's currency font).
-    void SetAmbient(const AmbientProperties& ambient) noexcept;
-
     // Gives the control's in-place active object a chance at a keyboard message. True when the
     // control consumed it.
     bool TranslateAccelerator(MSG* msg) noexcept;
+    // What a container does with every keyboard message (WM_KEYFIRST..WM_KEYLAST) before the
+    // dialog manager sees it: the control the message is addressed to (the focused window, or
+    // one inside it) gets it first, so a web page keeps Tab, the arrows, Enter and Ctrl+C.
+    // True when that control consumed it; then the message is done with.
+    static bool TranslateKey(MSG* msg) noexcept;
 
   private:
     ControlSite() = default;
@@ -108,6 +110,7 @@ class ControlSite {
     ComPtr<SiteObject> site_;
     ComPtr<IOleObject> object_;
     ComPtr<IOleInPlaceObject> inPlace_;
+    ComPtr<IOleInPlaceActiveObject> activeObject_;  // the control's own, when it has one
     ComPtr<IConnectionPoint> eventPoint_;
     ComPtr<EventSink> sink_;
     DWORD adviseCookie_ = 0;

@@ -31,7 +31,6 @@ class SiteObject final
         active_.Reset();
     }
     void SetInPlace(IOleInPlaceObject* inPlace) noexcept { inPlace_ = inPlace; }
-    void SetAmbient(AmbientProperties a) { ambient_ = std::move(a); }
     IOleInPlaceActiveObject* Active() const noexcept { return active_.Get(); }
 
     // IOleClientSite

@@ -74,7 +74,7 @@ void LoginDialog::SetStatus(std::string_view text) {
     UpdateWindow(Item(IDC_STATUS));
 }
 
-bool LoginDialog::OnCommand(int id, int, HWND) {
+bool LoginDialog::OnButtonClicked(int id, HWND control) {
     switch (id) {
         case IDC_LOGIN:
             // A click queued while an attempt blocked the window, or one reaching the hidden
@@ -94,14 +94,12 @@ bool LoginDialog::OnCommand(int id, int, HWND) {
             PostQuitMessage(0);
             return true;
         default:
-            return true;  // Escape has no action of its own here
+            return Dialog::OnButtonClicked(id, control);  // Escape has no action of its own here
     }
 }
 
-bool LoginDialog::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
-    if (msg != WM_CLOSE) return false;
+bool LoginDialog::OnClose() {
     PostQuitMessage(0);
-    result = 0;
     return true;
 }
 

@@ -24,8 +24,8 @@ class LoginDialog : public tlx::win32::Dialog {
 
   protected:
     bool OnInitDialog() override;
-    bool OnCommand(int id, int code, HWND control) override;
-    bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+    bool OnButtonClicked(int id, HWND control) override;
+    bool OnClose() override;
 
   private:
     void Attempt();

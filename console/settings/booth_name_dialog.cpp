@@ -21,11 +21,9 @@ bool BoothNameDialog::OnInitDialog() {
     return false;  // the focus is set
 }
 
-bool BoothNameDialog::OnCommand(int id, int, HWND) {
-    if (id != IDOK) return false;
+void BoothNameDialog::OnOK() {
     booth_name_ = ItemText(IDC_BOOTH_NAME);
-    End(IDOK);
-    return true;
+    Dialog::OnOK();
 }
 
 }  // namespace tlx::console

@@ -18,7 +18,7 @@ class BoothNameDialog : public tlx::win32::Dialog {
 
   protected:
     bool OnInitDialog() override;
-    bool OnCommand(int id, int code, HWND control) override;
+    void OnOK() override;
 
   private:
     std::string server_name_;

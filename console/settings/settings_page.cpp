@@ -64,8 +64,7 @@ bool SettingsPage::OnInitDialog() {
     return true;
 }
 
-bool SettingsPage::OnCommand(int id, int code, HWND) {
-    if (code != BN_CLICKED) return false;
+bool SettingsPage::OnButtonClicked(int id, HWND control) {
     switch (id) {
         case IDC_EDIT_BOOTH:
             Rename(Get<ListView>(IDC_BOOTH_LIST).Next(-1, LVNI_SELECTED));
@@ -81,7 +80,7 @@ bool SettingsPage::OnCommand(int id, int code, HWND) {
             Save();
             return true;
         default:
-            return false;
+            return Dialog::OnButtonClicked(id, control);
     }
 }
 
@@ -130,9 +129,8 @@ void SettingsPage::Close() {
     if (!exists()) return;
     Get<PropertyGrid>(IDC_BILL_GRID).EndEditing(true);
     if (Get(IDC_SAVE_SETTINGS).Enabled() &&
-        MessageBoxA(hwnd(), std::string(cc::texts::kSaveChanges).c_str(),
-                    std::string(cc::texts::kWarningCaption).c_str(),
-                    MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        tlx::win32::MessageBox(hwnd(), cc::texts::kSaveChanges, cc::texts::kWarningCaption,
+                               MB_YESNO | MB_ICONQUESTION) == IDYES) {
         Save();
     }
     Destroy();

@@ -24,7 +24,7 @@ class SettingsPage : public tlx::win32::Dialog {
 
   protected:
     bool OnInitDialog() override;
-    bool OnCommand(int id, int code, HWND control) override;
+    bool OnButtonClicked(int id, HWND control) override;
     bool OnNotify(const NMHDR& header, LRESULT& result) override;
 
   private:
