@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "console/bills/bills_database.h"
+#include "console/bills/stored_rows.h"
 #include "console/settings_store.h"
 #include "console/widgets/data_grid.h"
 #include "core/billing/bill.h"
@@ -50,6 +51,7 @@ class CBillsDlg : public tlx::win32::Dialog {
     SettingsStore& settings_;
     const std::string& operator_name_;
     std::unique_ptr<tlx::billing::ReportPrinter> printer_;
+    StoredRows bills_rows_, calls_rows_;
     DataGrid bills_grid_, calls_grid_;
     bool bills_loaded_ = false;
     bool com_ready_ = false;
