@@ -2,7 +2,6 @@
 
 #include <ole2.h>
 
-#include "console/bills/gdi_printer.h"
 #include "console/resource.h"
 #include "core/billing/bills_view.h"
 #include "core/billing/layout.h"
@@ -61,7 +60,6 @@ bool CBillsDlg::OnInitDialog() {
         bills_grid_.ShowSortMark(column, !bills.descending());
         bills_grid_.SetDataSource(&bills_rows_);
     });
-    if (!printer_) printer_ = std::make_unique<GdiPrinter>();
     RefreshBills();
     ShowCallsOfCurrentBill();
     return true;
@@ -143,12 +141,9 @@ void CBillsDlg::PrintBill(billing::Bill bill) {
     for (std::size_t i = 0; i < billing::kLabelCount; ++i) {
         bill.labels[i] = settings_.Read(settings::kBillLabels[i]);
     }
-    if (!printer_) printer_ = std::make_unique<GdiPrinter>();
-    if (auto* gdi = dynamic_cast<GdiPrinter*>(printer_.get())) {
-        gdi->SetJobName("Tellarix bill " + std::to_string(static_cast<std::uint32_t>(bill.id)));
-    }
+    gdi_printer_.SetJobName("Tellarix bill " + std::to_string(static_cast<std::uint32_t>(bill.id)));
     try {
-        billing::LayoutBill(bill, *printer_);
+        billing::LayoutBill(bill, printer_ ? *printer_ : gdi_printer_);
     } catch (const billing::PrintFailure& failure) {
         // The bill stays stored; the operator learns why there is no paper.
         const std::string text =
