@@ -83,7 +83,7 @@ enum CallsColumn : std::size_t {
 };
 inline constexpr std::array<Column, kCallsColumnCount> kCallsColumns = {{
     {"id_call", kStoreKey, FieldKind::kKey},
-    {"id_bill", "INTEGER", FieldKind::kKey},
+    {kBillsColumns[kBillId].name, "INTEGER", FieldKind::kKey},  // the bill a call belongs to
     {"destination", "TEXT", FieldKind::kText, "Destination number", true, 115},
     {"end_date", "TEXT", FieldKind::kText, "Call end date", true, 88},
     {"duration", "TEXT", FieldKind::kText, "Duration", true, 65},
