@@ -2,13 +2,11 @@
 
 #include <ole2.h>
 
-#include "console/bills/gdi_printer.h"
 #include "console/resource.h"
 #include "core/billing/bills_view.h"
 #include "core/billing/layout.h"
 #include "core/console/settings_keys.h"
 #include "core/console/texts.h"
-#include "core/text/numbers.h"
 
 namespace tlx::console {
 
@@ -24,69 +22,15 @@ billing::LocalTime Now() {
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-std::string LocaleText(LCTYPE what) {
-    char buffer[16] = {};
-    GetLocaleInfoA(LOCALE_USER_DEFAULT, what, buffer, sizeof buffer);
-    return buffer;
-}
-
-// An amount as the operator's regional settings write numbers, with two decimals.
-std::string RegionalAmount(double value) {
-    std::string decimal = LocaleText(LOCALE_SDECIMAL), thousand = LocaleText(LOCALE_STHOUSAND);
-    NUMBERFMTA format{};
-    format.NumDigits = 2;
-    format.LeadingZero = 1;
-    format.Grouping = 3;
-    format.lpDecimalSep = decimal.data();
-    format.lpThousandSep = thousand.data();
-    format.NegativeOrder = 1;
-    const std::string plain = tlx::text::FormatFixed(value, 2);
-    char out[128] = {};
-    return GetNumberFormatA(LOCALE_USER_DEFAULT, 0, plain.c_str(), &format, out, sizeof out) > 0
-               ? out
-               : plain;
-}
-
-std::string RegionalTime(const billing::LocalTime& t) {
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(t.year);
-    st.wMonth = static_cast<WORD>(t.month);
-    st.wDay = static_cast<WORD>(t.day);
-    st.wHour = static_cast<WORD>(t.hour);
-    st.wMinute = static_cast<WORD>(t.minute);
-    st.wSecond = static_cast<WORD>(t.second);
-    char date[64] = {}, time[64] = {};
-    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, sizeof date);
-    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, sizeof time);
-    return std::string(date) + " " + time;
-}
-
-// A stored value as the grids show it; one that cannot be read shows as nothing.
-std::string Shown(std::string_view field, const billing::Value& value) {
-    switch (billing::KindOf(field)) {
-        case billing::FieldKind::kKey: {
-            const auto key = billing::AsInteger(value);
-            return key ? std::to_string(*key) : std::string();
-        }
-        case billing::FieldKind::kTime: {
-            const auto t = billing::AsTime(value);
-            return t ? RegionalTime(*t) : std::string();
-        }
-        case billing::FieldKind::kAmount: {
-            const auto n = billing::AsNumber(value);
-            return n ? RegionalAmount(*n) : std::string();
-        }
-        case billing::FieldKind::kText:
-            break;
-    }
-    return billing::AsText(value);
-}
-
 }  // namespace
 
 CBillsDlg::CBillsDlg(BillsDatabase& database, SettingsStore& settings,
                      const std::string& operator_name)
-    : database_(database), settings_(settings), operator_name_(operator_name) {
+    : database_(database),
+      settings_(settings),
+      operator_name_(operator_name),
+      bills_rows_(database.store().bills(), billing::kBillsTable),
+      calls_rows_(database.store().calls(), billing::kCallsTable) {
     // The booth controls and the page's components are COM objects hosted on this thread.
     com_ready_ = SUCCEEDED(OleInitialize(nullptr));
     if (!database_.OpenDatabase()) {
@@ -102,22 +46,20 @@ CBillsDlg::~CBillsDlg() {
 }
 
 bool CBillsDlg::OnInitDialog() {
-    bills_grid_.Attach(Item(IDC_BILLS_GRID), billing::kBillsColumns, Shown);
-    calls_grid_.Attach(Item(IDC_CALLS_GRID), billing::kCallsColumns, Shown);
-    calls_grid_.SetKeyField("id_call");
+    bills_grid_.Attach(Item(IDC_BILLS_GRID), bills_rows_.Columns());
+    calls_grid_.Attach(Item(IDC_CALLS_GRID), calls_rows_.Columns());
     bills_grid_.OnCurrentRowChanged([this] {
         UpdatePrintButton();
         ShowCallsOfCurrentBill();
     });
     // The newest bill is a click away: the index column sorts either way.
-    bills_grid_.OnColumnClick([this](std::string_view field) {
-        if (field != "id_bill" || !database_.is_open()) return;
+    bills_grid_.OnColumnClick([this](int column) {
+        if (column != billing::kBillId || !database_.is_open()) return;
         auto& bills = database_.store().bills();
         bills.SetDescending(!bills.descending());
-        bills_grid_.ShowSortMark(field, !bills.descending());
-        bills_grid_.SetDataSource(&bills);
+        bills_grid_.ShowSortMark(column, !bills.descending());
+        bills_grid_.SetDataSource(&bills_rows_);
     });
-    if (!printer_) printer_ = std::make_unique<GdiPrinter>();
     RefreshBills();
     ShowCallsOfCurrentBill();
     return true;
@@ -153,8 +95,7 @@ void CBillsDlg::RefreshBills() {
     bills_loaded_ = false;
     bills_grid_.SetDataSource(nullptr);
     bills_loaded_ = true;
-    bills_grid_.SetDataSource(&store.bills());
-    bills_grid_.SetKeyField("id_bill");
+    bills_grid_.SetDataSource(&bills_rows_);
     UpdatePrintButton();
 }
 
@@ -163,7 +104,7 @@ void CBillsDlg::ShowCallsOfCurrentBill() {
     auto& bills = database_.store().bills();
     std::uint32_t id = 0;
     if (bills.RecordCount() != 0) {
-        const auto* field = bills.Field("id_bill");
+        const auto* field = bills.Field(billing::kBillsTable.key());
         id = static_cast<std::uint32_t>(field ? billing::AsInteger(*field).value_or(0) : 0);
     }
     ShowCalls(id);
@@ -176,7 +117,7 @@ void CBillsDlg::ShowCalls(std::uint32_t bill_id) {
         ReportDatabaseError(billing::ErrorList(store.errors()));
         return;
     }
-    calls_grid_.SetDataSource(&store.calls());
+    calls_grid_.SetDataSource(&calls_rows_);
 }
 
 void CBillsDlg::ReprintSelectedBill() {
@@ -200,12 +141,9 @@ void CBillsDlg::PrintBill(billing::Bill bill) {
     for (std::size_t i = 0; i < billing::kLabelCount; ++i) {
         bill.labels[i] = settings_.Read(settings::kBillLabels[i]);
     }
-    if (!printer_) printer_ = std::make_unique<GdiPrinter>();
-    if (auto* gdi = dynamic_cast<GdiPrinter*>(printer_.get())) {
-        gdi->SetJobName("Tellarix bill " + std::to_string(static_cast<std::uint32_t>(bill.id)));
-    }
+    gdi_printer_.SetJobName("Tellarix bill " + std::to_string(static_cast<std::uint32_t>(bill.id)));
     try {
-        billing::LayoutBill(bill, *printer_);
+        billing::LayoutBill(bill, printer_ ? *printer_ : gdi_printer_);
     } catch (const billing::PrintFailure& failure) {
         // The bill stays stored; the operator learns why there is no paper.
         const std::string text =

@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "console/bills/bills_database.h"
+#include "console/bills/gdi_printer.h"
+#include "console/bills/stored_rows.h"
 #include "console/settings_store.h"
 #include "console/widgets/data_grid.h"
 #include "core/billing/bill.h"
@@ -32,7 +34,7 @@ class CBillsDlg : public tlx::win32::Dialog {
     void ShowCalls(std::uint32_t bill_id);
     void ReprintSelectedBill();
 
-    // The printer bills go to (the default printer unless one is handed in).
+    // The printer bills go to instead of the default printer (benchmarks hand one in).
     void SetPrinter(std::unique_ptr<tlx::billing::ReportPrinter> printer) {
         printer_ = std::move(printer);
     }
@@ -49,7 +51,9 @@ class CBillsDlg : public tlx::win32::Dialog {
     BillsDatabase& database_;
     SettingsStore& settings_;
     const std::string& operator_name_;
-    std::unique_ptr<tlx::billing::ReportPrinter> printer_;
+    GdiPrinter gdi_printer_;
+    std::unique_ptr<tlx::billing::ReportPrinter> printer_;  // when handed in
+    StoredRows bills_rows_, calls_rows_;
     DataGrid bills_grid_, calls_grid_;
     bool bills_loaded_ = false;
     bool com_ready_ = false;

@@ -6,59 +6,51 @@
 
 namespace tlx::console {
 
-namespace billing = tlx::billing;
-
-void DataGrid::Attach(HWND list, const std::vector<billing::GridColumn>& columns, Format format) {
+void DataGrid::Attach(HWND list, const std::vector<GridColumn>& columns) {
     list_ = tlx::win32::ListView(list);
-    format_ = std::move(format);
     shown_.clear();
     list_.AddExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    for (const auto& c : columns) {
-        if (!c.visible) continue;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const GridColumn& c = columns[i];
+        if (!c.shown) continue;
         // Widths are in the dialog's own units, so they grow with its font.
         RECT width{0, 0, c.width, 0};
         MapDialogRect(GetParent(list), &width);
         list_.InsertColumn(static_cast<int>(shown_.size()), c.caption, width.right);
-        shown_.push_back(c);
+        shown_.push_back(static_cast<int>(i));
     }
 }
 
-void DataGrid::SetDataSource(billing::Recordset* source) {
+void DataGrid::SetDataSource(GridRows* source) {
     source_ = source;
-    field_of_column_.clear();
-    for (const auto& c : shown_)
-        field_of_column_.push_back(source ? source->FieldIndex(c.field) : -1);
-    list_.SetVirtualCount(source ? static_cast<int>(source->RecordCount()) : 0, 0);
+    list_.SetVirtualCount(source ? source->RowCount() : 0, 0);
     InvalidateRect(list_.hwnd(), nullptr, TRUE);
-    Select(source ? source->current() : -1);
+    Select(source ? source->CurrentRow() : -1);
     // Bound anew: the owner hears of the current row as after any change of it.
     if (on_row_changed_) on_row_changed_();
 }
 
-std::string DataGrid::CellText(int row_index, int column_index) {
-    const auto column = static_cast<std::size_t>(column_index);
-    if (!source_ || column >= shown_.size()) return {};
-    const billing::Row* row = source_->RowAt(row_index);
-    const int field = field_of_column_[column];
-    if (!row || field < 0) return {};
-    return format_(shown_[column].field, (*row)[static_cast<std::size_t>(field)]);
+std::string DataGrid::CellText(int row, int shown_column) {
+    const auto at = static_cast<std::size_t>(shown_column);
+    if (!source_ || at >= shown_.size()) return {};
+    return source_->CellText(row, shown_[at]);
 }
 
-void DataGrid::Select(std::int64_t row) {
+void DataGrid::Select(int row) {
     selecting_ = true;
-    list_.SelectOnly(static_cast<int>(row), marked_);
-    marked_ = static_cast<int>(row);
+    list_.SelectOnly(row, marked_);
+    marked_ = row;
     selecting_ = false;
 }
 
-void DataGrid::ShowSortMark(std::string_view field, bool ascending) {
+void DataGrid::ShowSortMark(int column, bool ascending) {
     HWND header = list_.Header();
     for (int i = 0; i < static_cast<int>(shown_.size()); ++i) {
         HDITEMA item{};
         item.mask = HDI_FORMAT;
         Header_GetItem(header, i, &item);
         item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (shown_[static_cast<std::size_t>(i)].field == field) {
+        if (shown_[static_cast<std::size_t>(i)] == column) {
             item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
         }
         Header_SetItem(header, i, &item);
@@ -70,7 +62,7 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
     result = 0;
     switch (header.code) {
         case LVN_GETDISPINFOA: {
-            // The list keeps no texts: each cell is read from the recordset as it is drawn.
+            // The list keeps no texts: each cell is read from the source as it is drawn.
             auto& item =
                 const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
             if ((item.mask & LVIF_TEXT) && item.cchTextMax > 0) {
@@ -92,7 +84,7 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
         case LVN_ODCACHEHINT: {
             // Fetching the first row a view asks for reads its whole page at once.
             const auto& hint = reinterpret_cast<const NMLVCACHEHINT&>(header);
-            if (source_) source_->RowAt(hint.iFrom);
+            if (source_) source_->Prefetch(hint.iFrom);
             return true;
         }
         case LVN_ITEMCHANGED: {
@@ -107,7 +99,7 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
                 row = list_.Current();
             }
             marked_ = row;
-            if (row == source_->current()) return true;
+            if (row == source_->CurrentRow()) return true;
             source_->MoveTo(row);
             if (on_row_changed_) on_row_changed_();
             return true;
@@ -116,7 +108,7 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
             const auto& click = reinterpret_cast<const NMLISTVIEW&>(header);
             if (on_column_click_ && click.iSubItem >= 0 &&
                 static_cast<std::size_t>(click.iSubItem) < shown_.size()) {
-                on_column_click_(shown_[static_cast<std::size_t>(click.iSubItem)].field);
+                on_column_click_(shown_[static_cast<std::size_t>(click.iSubItem)]);
             }
             return true;
         }

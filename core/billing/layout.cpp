@@ -73,25 +73,4 @@ void LayoutBill(const Bill& bill, ReportPrinter& printer) {
     printer.FinishDocument();
 }
 
-void RecordingPrinter::PrintText(int left, int top, int right, int bottom, std::string_view text,
-                                 int format) {
-    calls.push_back("PrintText " + std::to_string(left) + "," + std::to_string(top) + "," +
-                    std::to_string(right) + "," + std::to_string(bottom) + " " +
-                    std::to_string(format) + " [" + std::string(text) + "]");
-    texts.emplace_back(text);
-}
-
-void RecordingPrinter::SetFont(const FontSpec& font) {
-    calls.push_back("SetFont " + font.face + " " + std::to_string(font.points) + " " +
-                    std::to_string(font.weight));
-}
-
-int RecordingPrinter::MeasureText(std::string_view text, int, int format) {
-    calls.push_back("MeasureText [" + std::string(text) + "] " + std::to_string(format));
-    if (!(format & 0x10) || chars_per_line_ <= 0) return line_height_;
-    const auto lines = (text.size() + static_cast<std::size_t>(chars_per_line_) - 1) /
-                       static_cast<std::size_t>(chars_per_line_);
-    return line_height_ * static_cast<int>(lines > 0 ? lines : 1);
-}
-
 }  // namespace tlx::billing

@@ -4,7 +4,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tlx::billing {
 
@@ -39,30 +38,6 @@ class ReportPrinter {
     virtual int PageWidth() = 0;
     // The height `text` takes when drawn `width` wide with `format`.
     virtual int MeasureText(std::string_view text, int width, int format) = 0;
-};
-
-// Records every call as a line of text, with a fixed page and a simple measure: each line is
-// `line_height` high and a wrapped text breaks after `chars_per_line` characters a line.
-class RecordingPrinter : public ReportPrinter {
-  public:
-    explicit RecordingPrinter(int page_width = 800, int line_height = 10, int chars_per_line = 60)
-        : page_width_(page_width), line_height_(line_height), chars_per_line_(chars_per_line) {}
-
-    void BeginDocument() override { calls.push_back("BeginDocument"); }
-    void EndDocument() override { calls.push_back("EndDocument"); }
-    void PrintText(int left, int top, int right, int bottom, std::string_view text,
-                   int format) override;
-    void FinishDocument() override { calls.push_back("FinishDocument"); }
-    void SetFont(const FontSpec& font) override;
-    int PageWidth() override { return page_width_; }
-    int MeasureText(std::string_view text, int width, int format) override;
-
-    std::vector<std::string> calls;
-    // The texts of the PrintText calls alone, in order.
-    std::vector<std::string> texts;
-
-  private:
-    int page_width_, line_height_, chars_per_line_;
 };
 
 }  // namespace tlx::billing

@@ -2,40 +2,14 @@
 
 #include <sqlite3.h>
 
-#include <array>
 #include <memory>
 #include <utility>
 
+#include "core/billing/columns.h"
 #include "core/text/numbers.h"
 
 namespace tlx::billing {
 namespace {
-
-constexpr char kSchema[] =
-#include "schema.sql.inc"
-    ;
-
-struct Table {
-    const char* name;
-    std::vector<const char*> columns;
-    std::vector<std::string> Columns() const { return {columns.begin(), columns.end()}; }
-};
-const std::array<Table, 2> kTables = {{
-    {"bills",
-     {"id_bill", "issued_date", "operator", "cabin_number", "total_cost", "total_taxes",
-      "total_cost_taxes"}},
-    {"calls",
-     {"id_call", "id_bill", "destination", "end_date", "duration", "rate", "call_taxes",
-      "call_cost", "call_cost_taxes"}},
-}};
-
-constexpr char kInsertBill[] =
-    "insert into bills(issued_date,operator, cabin_number,total_cost,total_taxes,"
-    "total_cost_taxes) values(?,?,?,?,?,?)";
-constexpr char kNewestBill[] = "select max(id_bill) as id from bills";
-constexpr char kInsertCall[] =
-    "insert into calls(id_bill,destination,end_date,duration,rate,call_taxes,call_cost,"
-    "call_cost_taxes) values(?,?,?,?,?,?,?,?)";
 
 struct Finalize {
     void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
@@ -58,15 +32,16 @@ std::string ErrorList(const std::vector<StoreError>& errors) {
 }
 
 std::string_view StoreSchema() {
-    return kSchema;
+    static const std::string schema = SchemaOf(kStoreTables);
+    return schema;
 }
 
 std::vector<std::string> CheckStore(sqlite3* db) {
     std::vector<std::string> problems;
-    for (const Table& table : kTables) {
-        for (const char* column : table.columns) {
-            const std::string sql =
-                std::string("select ") + column + " from " + table.name + " limit 0";
+    for (const StoreTable& table : kStoreTables) {
+        for (const Column& column : table.columns) {
+            const std::string sql = "select " + std::string(column.name) + " from " +
+                                    std::string(table.name) + " limit 0";
             sqlite3_stmt* raw = nullptr;
             if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
                 problems.push_back(sqlite3_errmsg(db));
@@ -79,8 +54,10 @@ std::vector<std::string> CheckStore(sqlite3* db) {
 
 BillsStore::BillsStore(TextCodec codec)
     : codec_(std::move(codec)),
-      bills_("bills", "id_bill", kTables[0].Columns()),
-      calls_("calls", "id_call", kTables[1].Columns(), "id_bill") {}
+      bills_(std::string(kBillsTable.name), std::string(kBillsTable.key()),
+             ColumnNames(kBillsTable)),
+      calls_(std::string(kCallsTable.name), std::string(kCallsTable.key()),
+             ColumnNames(kCallsTable), std::string(kCallsTable[kCallBill])) {}
 
 bool BillsStore::FailedRead(TableRecordset& recordset) {
     errors_.push_back({recordset.last_error(), sqlite3_errmsg(db_)});
@@ -133,11 +110,9 @@ bool BillsStore::Open(const std::string& path) {
     sqlite3_busy_timeout(db_, kBusyWaitMs);
     // A foreign or damaged file shows itself at the first read; a store without the bills
     // tables is not one.
-    for (const Table& table : kTables) {
-        std::string sql = "select ";
-        for (const char* column : table.columns) sql += std::string(column) + ",";
-        sql.back() = ' ';
-        sql += std::string("from ") + table.name + " limit 0";
+    for (const StoreTable& table : kStoreTables) {
+        const std::string sql =
+            "select " + ColumnList(table) + " from " + std::string(table.name) + " limit 0";
         sqlite3_stmt* raw = nullptr;
         const int prc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr);
         sqlite3_finalize(raw);
@@ -185,18 +160,22 @@ void BillsStore::StoreBill(Bill& bill, const Reporter& report) {
     };
 
     // The bill's row, then its id as the largest one: the console is the only writer.
+    // Placeholder n of an insert is column n of its table.
+    static const std::string insert_bill = InsertStatement(kBillsTable),
+                             newest_bill = NewestKeyStatement(kBillsTable),
+                             insert_call = InsertStatement(kCallsTable);
     bool ok = false;
-    if (auto s = prepare(kInsertBill)) {
-        bind_text(s.get(), 1, bill.issued ? FormatStored(*bill.issued) : std::string());
-        bind_text(s.get(), 2, bill.operator_name);
-        bind_text(s.get(), 3, bill.cabin);
-        sqlite3_bind_double(s.get(), 4, Rounded(bill.total_cost));
-        sqlite3_bind_double(s.get(), 5, Rounded(bill.total_tax));
-        sqlite3_bind_double(s.get(), 6, Rounded(bill.total_cost_with_tax));
+    if (auto s = prepare(insert_bill.c_str())) {
+        bind_text(s.get(), kBillIssued, bill.issued ? FormatStored(*bill.issued) : std::string());
+        bind_text(s.get(), kBillOperator, bill.operator_name);
+        bind_text(s.get(), kBillCabin, bill.cabin);
+        sqlite3_bind_double(s.get(), kBillTotalCost, Rounded(bill.total_cost));
+        sqlite3_bind_double(s.get(), kBillTotalTax, Rounded(bill.total_tax));
+        sqlite3_bind_double(s.get(), kBillTotalWithTax, Rounded(bill.total_cost_with_tax));
         ok = run(s.get());
     }
     if (ok) {
-        if (auto s = prepare(kNewestBill); s && run(s.get())) {
+        if (auto s = prepare(newest_bill.c_str()); s && run(s.get())) {
             bill.id = sqlite3_column_type(s.get(), 0) == SQLITE_NULL
                           ? 0
                           : static_cast<std::int32_t>(sqlite3_column_int64(s.get(), 0));
@@ -206,15 +185,15 @@ void BillsStore::StoreBill(Bill& bill, const Reporter& report) {
 
     for (const BillCall& call : bill.calls) {
         if (sqlite3_get_autocommit(db_)) break;  // the failure above ended the transaction
-        if (auto s = prepare(kInsertCall)) {
-            sqlite3_bind_int64(s.get(), 1, static_cast<std::uint32_t>(bill.id));
-            bind_text(s.get(), 2, call.destination);
-            bind_text(s.get(), 3, call.end_time);
-            bind_text(s.get(), 4, call.duration);
-            sqlite3_bind_double(s.get(), 5, Rounded(call.rate));
-            sqlite3_bind_double(s.get(), 6, Rounded(call.tax));
-            sqlite3_bind_double(s.get(), 7, Rounded(call.cost));
-            sqlite3_bind_double(s.get(), 8, Rounded(call.cost_with_tax));
+        if (auto s = prepare(insert_call.c_str())) {
+            sqlite3_bind_int64(s.get(), kCallBill, static_cast<std::uint32_t>(bill.id));
+            bind_text(s.get(), kCallDestination, call.destination);
+            bind_text(s.get(), kCallEnd, call.end_time);
+            bind_text(s.get(), kCallDuration, call.duration);
+            sqlite3_bind_double(s.get(), kCallRate, Rounded(call.rate));
+            sqlite3_bind_double(s.get(), kCallTax, Rounded(call.tax));
+            sqlite3_bind_double(s.get(), kCallCost, Rounded(call.cost));
+            sqlite3_bind_double(s.get(), kCallWithTax, Rounded(call.cost_with_tax));
             run(s.get());
         }
         if (!errors_.empty()) reported();

@@ -63,7 +63,6 @@ class BillsStore {
     TableRecordset& calls() { return calls_; }
 
     const std::vector<StoreError>& errors() const { return errors_; }
-    sqlite3* handle() const { return db_; }
     std::string ToStore(std::string_view text) const;
     std::string FromStore(std::string_view text) const;
 
@@ -79,7 +78,7 @@ class BillsStore {
     TableRecordset bills_, calls_;
 };
 
-// The schema of an empty store.
+// The schema of an empty store, from the column tables (core/billing/columns.h).
 std::string_view StoreSchema();
 // Problems with a file's structure: missing tables or columns, failed integrity check. Empty
 // when it is a sound bills store.

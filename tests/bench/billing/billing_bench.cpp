@@ -14,6 +14,7 @@
 
 #include "core/billing/layout.h"
 #include "core/billing/store.h"
+#include "tests/unit/billing/recording_printer.h"
 
 using namespace tlx::billing;
 

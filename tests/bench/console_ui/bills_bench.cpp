@@ -13,6 +13,7 @@
 
 #include "console/bills/bills_page.h"
 #include "console/resource.h"
+#include "tests/unit/billing/recording_printer.h"
 #include "win32/clock.h"
 
 namespace {
