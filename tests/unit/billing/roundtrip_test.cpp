@@ -1,0 +1,154 @@
+// A bill with two calls and accented text from the booth's print text to the store and back to
+// the printer: every column written where it belongs, every field read back, the reprint the
+// same as the first print. And the stored issue times the reprint accepts.
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "core/billing/bills_view.h"
+#include "core/billing/layout.h"
+#include "temp_store.h"
+
+namespace tlx::billing {
+namespace {
+
+// Code page 1252 <-> UTF-8 for what these bills hold: ASCII, Latin-1's upper half and the euro.
+TextCodec Cp1252() {
+    return {[](std::string_view in) {
+                std::string out;
+                for (const unsigned char c : in) {
+                    const unsigned u = c == 0x80 ? 0x20AC : c;
+                    if (u < 0x80) {
+                        out += static_cast<char>(u);
+                    } else if (u < 0x800) {
+                        out += static_cast<char>(0xC0 | u >> 6);
+                        out += static_cast<char>(0x80 | (u & 0x3F));
+                    } else {
+                        out += static_cast<char>(0xE0 | u >> 12);
+                        out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
+                        out += static_cast<char>(0x80 | (u & 0x3F));
+                    }
+                }
+                return out;
+            },
+            [](std::string_view in) {
+                std::string out;
+                for (std::size_t i = 0; i < in.size();) {
+                    const auto c = static_cast<unsigned char>(in[i]);
+                    const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : 3;
+                    unsigned u = n == 1 ? c : c & (n == 2 ? 0x1F : 0x0F);
+                    for (std::size_t k = 1; k < n; ++k)
+                        u = u << 6 | (i + k < in.size() ? in[i + k] & 0x3F : 0);
+                    out += static_cast<char>(u == 0x20AC ? 0x80 : u);
+                    i += n;
+                }
+                return out;
+            }};
+}
+
+std::vector<std::string> Printed(Bill bill) {
+    for (std::size_t i = 0; i < kLabelCount; ++i) bill.labels[i] = "L" + std::to_string(i) + ":";
+    RecordingPrinter printer;
+    LayoutBill(bill, printer);
+    return printer.texts;
+}
+
+using RoundTrip = TempStore;
+
+// Every amount differs from every other, so two swapped columns or fields cannot pass.
+TEST_F(RoundTrip, EveryColumnAndFieldOfABillWithTwoCalls) {
+    Sql("insert into sqlite_sequence values('bills', 40)", true);
+    BillsStore store(Cp1252());
+    ASSERT_TRUE(store.Open(path_)) << ErrorList(store.errors());
+    NewBillPlan plan = ComposeBill(
+        "B\xFCro 1;Caf\xE9 "
+        "\x80;10:00:05;10:02:10;125;2,40;0.25|0044;11:00:00;11:01:30;90;1.50;0.90|",
+        "Ren\xE9"
+        "e",
+        LocalTime{2024, 2, 29, 23, 59, 58}, 0.2);
+    ASSERT_TRUE(plan.store);
+    store.StoreBill(plan.bill, reporter_);
+    EXPECT_TRUE(reports_.empty());
+    ASSERT_EQ(plan.bill.id, 41);
+
+    // Texts in the store are UTF-8: é = C3A9, ü = C3BC, € = E282AC.
+    EXPECT_EQ(Sql("select id_bill, issued_date, hex(operator), hex(cabin_number), total_cost, "
+                  "total_taxes, total_cost_taxes from bills"),
+              "41|2024-02-29 23:59:58|52656EC3A965|42C3BC726F2031|3.9|0.78|4.68\n");
+    EXPECT_EQ(Sql("select id_call, id_bill, hex(destination), end_date, duration, rate, "
+                  "call_taxes, call_cost, call_cost_taxes from calls order by id_call"),
+              "1|41|436166C3A920E282AC|10:02:10|125|0.25|0.48|2.4|2.88\n"
+              "2|41|30303434|11:01:30|90|0.9|0.3|1.5|1.8\n");
+
+    ASSERT_TRUE(store.OpenBills() && store.OpenCalls(41));
+    const Bill back = StoredBill(store.bills(), store.calls());
+    EXPECT_EQ(std::tie(back.id, back.issued, back.operator_name, back.cabin),
+              std::tuple(41, std::optional(LocalTime{2024, 2, 29, 23, 59, 58}),
+                         "Ren\xE9"
+                         "e",
+                         "B\xFCro 1"));
+    EXPECT_DOUBLE_EQ(back.total_cost, 3.9);
+    EXPECT_DOUBLE_EQ(back.total_tax, 0.78);
+    EXPECT_DOUBLE_EQ(back.total_cost_with_tax, 4.68);
+    struct Call {
+        const char *destination, *end, *duration;
+        double rate, tax, cost, with_tax;
+    };
+    const Call calls[] = {{"Caf\xE9 \x80", "10:02:10", "125", 0.25, 0.48, 2.4, 2.88},
+                          {"0044", "11:01:30", "90", 0.9, 0.3, 1.5, 1.8}};
+    ASSERT_EQ(back.calls.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const BillCall& c = back.calls[i];
+        const Call& e = calls[i];
+        EXPECT_EQ(std::tie(c.destination, c.end_time, c.duration),
+                  std::tuple(e.destination, e.end, e.duration))
+            << i;
+        EXPECT_EQ(std::tuple(c.rate, c.tax, c.cost, c.cost_with_tax),
+                  std::tuple(e.rate, e.tax, e.cost, e.with_tax))
+            << i;
+    }
+
+    // The reprint is the first print again, accents in the console's code page.
+    const auto first = Printed(plan.bill), again = Printed(back);
+    EXPECT_EQ(again, first);
+    ASSERT_GE(again.size(), 6u);
+    EXPECT_EQ(again[1], "29/02/24 23:59:58");
+    EXPECT_EQ(again[2],
+              "L1:Ren\xE9"
+              "e");
+    EXPECT_EQ(again[3], "L2: B\xFCro 1");
+    EXPECT_EQ(again[4], "L3:Caf\xE9 \x80");
+}
+
+// Issue times another program may have written: the reprint takes real dates only, with a
+// blank or a 'T' between date and time.
+TEST(StoredTime, LeapYearsAndTheTSeparator) {
+    struct Case {
+        const char* text;
+        std::optional<LocalTime> time;
+    };
+    const auto at = [](int y, int mo, int d, int h = 0) { return LocalTime{y, mo, d, h, 0, 0}; };
+    for (const Case& c : {
+             Case{"2024-02-29 10:00:00", at(2024, 2, 29, 10)},
+             Case{"2000-02-29 00:00:00", at(2000, 2, 29)},
+             Case{"2023-02-28 00:00:00", at(2023, 2, 28)},
+             Case{"2024-02-29T10:00:00", at(2024, 2, 29, 10)},
+             Case{"2024-12-31T23:59:59", LocalTime{2024, 12, 31, 23, 59, 59}},
+             Case{"2023-02-29 10:00:00", {}},
+             Case{"1900-02-29 00:00:00", {}},
+             Case{"2100-02-29 00:00:00", {}},
+             Case{"2024-04-31 00:00:00", {}},
+             Case{"2024-00-10 00:00:00", {}},
+             Case{"2024-02-00 00:00:00", {}},
+             Case{"2024-02-29t10:00:00", {}},
+             Case{"2024-02-29_10:00:00", {}},
+             Case{"2024-02-29T10:00", {}},
+             Case{"2024-02-29T10:00:00Z", {}},
+             Case{"2024-02-29 -1:00:00", {}},
+         }) {
+        EXPECT_EQ(AsTime(Value{Value::Kind::kText, 0, 0, c.text}), c.time) << c.text;
+    }
+}
+
+}  // namespace
+}  // namespace tlx::billing
