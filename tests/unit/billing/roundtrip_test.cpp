@@ -47,7 +47,8 @@ TextCodec Cp1252() {
 }
 
 std::vector<std::string> Printed(Bill bill) {
-    for (std::size_t i = 0; i < kLabelCount; ++i) bill.labels[i] = "L" + std::to_string(i) + ":";
+    for (std::size_t i = 0; i < kLabelCount; ++i)
+        bill.labels[i] = std::string("L").append(std::to_string(i)).append(":");
     RecordingPrinter printer;
     LayoutBill(bill, printer);
     return printer.texts;

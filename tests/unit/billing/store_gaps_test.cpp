@@ -160,7 +160,7 @@ TEST_F(StoreFaults, ListWalkedBackwardsOverHolesInTheIds) {
     for (const Case& c : cases) {
         std::filesystem::remove(path_);
         std::string remove = "delete from bills where id_bill in (0";
-        for (const auto id : c.missing) remove += "," + std::to_string(id);
+        for (const auto id : c.missing) remove.append(",").append(std::to_string(id));
         Sql("with recursive n(i) as (select 1 union all select i+1 from n where i<300) "
             "insert into bills(id_bill, operator) select i, 'op'||i from n; " +
                 remove + ")",
@@ -184,7 +184,7 @@ TEST_F(StoreFaults, ListWalkedBackwardsOverHolesInTheIds) {
                 const Row* row = bills.RowAt(i);
                 ASSERT_TRUE(row) << c.holes << " " << i;
                 ASSERT_EQ((*row)[0].integer, expected(i)) << c.holes << " " << i;
-                ASSERT_EQ(AsText((*row)[2]), "op" + std::to_string(expected(i)));
+                ASSERT_EQ(AsText((*row)[2]), std::string("op").append(std::to_string(expected(i))));
             }
         }
     }
