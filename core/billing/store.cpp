@@ -38,6 +38,16 @@ std::string_view StoreSchema() {
 
 std::vector<std::string> CheckStore(sqlite3* db) {
     std::vector<std::string> problems;
+    sqlite3_stmt* check = nullptr;
+    if (sqlite3_prepare_v2(db, "pragma integrity_check", -1, &check, nullptr) != SQLITE_OK) {
+        problems.push_back(sqlite3_errmsg(db));
+    }
+    while (check && sqlite3_step(check) == SQLITE_ROW) {
+        const auto* line = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+        if (line && std::string_view(line) != "ok") problems.emplace_back(line);
+    }
+    sqlite3_finalize(check);
+    if (!problems.empty()) return problems;
     for (const StoreTable& table : kStoreTables) {
         for (const Column& column : table.columns) {
             const std::string sql = "select " + std::string(column.name) + " from " +

@@ -47,16 +47,7 @@ int Check(const std::string& path) {
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         problems.push_back(sqlite3_errmsg(db));
     } else {
-        sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db, "pragma integrity_check", -1, &s, nullptr) != SQLITE_OK) {
-            problems.push_back(sqlite3_errmsg(db));
-        }
-        while (s && sqlite3_step(s) == SQLITE_ROW) {
-            const auto* line = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-            if (line && std::string(line) != "ok") problems.emplace_back(line);
-        }
-        sqlite3_finalize(s);
-        if (problems.empty()) problems = tlx::billing::CheckStore(db);
+        problems = tlx::billing::CheckStore(db);
     }
     sqlite3_close(db);
     for (const auto& p : problems)

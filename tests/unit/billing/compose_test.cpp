@@ -70,7 +70,9 @@ TEST(Compose, OddTexts) {
         EXPECT_EQ(p.store, c.store) << c.text;
         EXPECT_EQ(p.bill.cabin, c.cabin) << c.text;
         ASSERT_EQ(p.bill.calls.size(), c.calls) << c.text;
-        if (c.first_destination) EXPECT_EQ(p.bill.calls[0].destination, c.first_destination);
+        if (c.first_destination) {
+            EXPECT_EQ(p.bill.calls[0].destination, c.first_destination);
+        }
         EXPECT_DOUBLE_EQ(p.bill.total_cost, c.total) << c.text;
         for (std::size_t i = 1; i < p.bill.calls.size() && c.calls == 3; ++i) {
             EXPECT_EQ(p.bill.calls[i].destination, "");  // unfilled: empty, zero amounts

@@ -1,0 +1,57 @@
+// A bills store file of each test's own, gone afterwards, and plain SQL on it from a second
+// connection (as another program would see the file).
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/billing/store.h"
+
+namespace tlx::billing {
+
+class TempStore : public ::testing::Test {
+  protected:
+    TempStore()
+        : path_((std::filesystem::temp_directory_path() /
+                 ("tlx-gaps-" + std::to_string(std::random_device{}()) + ".mdb"))
+                    .string()) {
+        std::filesystem::remove(path_);
+    }
+    ~TempStore() override {
+        for (const char* end : {"", "-wal", "-shm", "-journal", ".out"})
+            std::filesystem::remove(path_ + end);
+    }
+    // Runs sql on the file (made with the store's schema first when `create`): the rows, their
+    // values joined by '|', each row ending in '\n'; a failure reads "error: <message>".
+    std::string Sql(const std::string& sql, bool create = false) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path_.c_str(), &db);
+        if (create) sqlite3_exec(db, std::string(StoreSchema()).c_str(), nullptr, nullptr, nullptr);
+        std::string out;
+        char* error = nullptr;
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void* o, int n, char** v, char**) {
+                auto& s = *static_cast<std::string*>(o);
+                for (int i = 0; i < n; ++i) (s += i ? "|" : "") += v[i] ? v[i] : "NULL";
+                s += '\n';
+                return 0;
+            },
+            &out, &error);
+        if (error) out = std::string("error: ") + error;
+        sqlite3_free(error);
+        sqlite3_close(db);
+        return out;
+    }
+
+    std::string path_;
+    std::vector<std::string> reports_;
+    BillsStore::Reporter reporter_ = [this](const std::string& list) { reports_.push_back(list); };
+};
+
+}  // namespace tlx::billing
