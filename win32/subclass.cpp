@@ -18,6 +18,7 @@ Subclass::Subclass(HWND window, Handler handler)
         state_->window = window;
 }
 
+Subclass::Subclass() noexcept = default;
 Subclass::Subclass(Subclass&&) noexcept = default;
 
 Subclass& Subclass::operator=(Subclass&& other) noexcept {

@@ -19,7 +19,7 @@ class Subclass {
   public:
     using Handler = std::function<LRESULT(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)>;
 
-    Subclass() = default;
+    Subclass() noexcept;
     // Installs handler on window; installed() tells whether Windows took it.
     Subclass(HWND window, Handler handler);
     // A member of object as the handler.
