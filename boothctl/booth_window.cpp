@@ -157,9 +157,7 @@ bool BoothWindow::OnCreate() {
     // the first paint lets it catch up.
     FreezeList();
 
-    // The buttons act on the mouse release themselves. Only they are subclassed: the subclass
-    // looks itself up in a window property on every message, a trip to the window server each
-    // time under Wine.
+    // The buttons act on the mouse release themselves; the other children need nothing added.
     total_clicks_ = win32::Subclass(total_, this, &BoothWindow::ButtonMessage);
     print_clicks_ = win32::Subclass(print_, this, &BoothWindow::ButtonMessage);
 

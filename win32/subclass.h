@@ -1,8 +1,8 @@
-// One subclassing of a window (comctl32's SetWindowSubclass), owned: the handler sees the
-// window's messages before its own procedure, and the subclass goes when this object goes or
+// One subclassing of a window, owned: the handler sees the window's messages (in the window's
+// own character set) before its own procedure, and the subclass goes when this object goes or
 // the window does, whichever comes first. A handler passes on what it leaves with Next; an
-// exception from it gets the window's own answer. UI thread (the window's) only; not to be
-// destroyed from inside its own handler.
+// exception from it gets the window's own answer. One per window and module (a second is not
+// installed); the window's thread only; not to be destroyed from inside its own handler.
 #pragma once
 
 // clang-format off
@@ -38,15 +38,13 @@ class Subclass {
     HWND window() const;
 
     // The window's own answer (and any earlier subclass's) to a message.
-    static LRESULT Next(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-        return DefSubclassProc(hwnd, msg, wp, lp);
-    }
+    static LRESULT Next(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+    struct State;  // the implementation's
 
   private:
-    struct State;
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                      DWORD_PTR state);
-    std::unique_ptr<State> state_;
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    std::shared_ptr<State> state_;
 };
 
 }  // namespace tlx::win32

@@ -127,6 +127,7 @@ TEST(Subclass, SeesMessagesUntilRemovedAndKeepsTheWindowsCharacterSet) {
         });
         ASSERT_TRUE(sub.installed());
         EXPECT_FALSE(IsWindowUnicode(button.hwnd));
+        EXPECT_FALSE(Subclass(button.hwnd, &Subclass::Next).installed());  // one per window
         SendMessageA(button.hwnd, WM_USER, 0, 0);
         EXPECT_EQ(seen, 1);
         // A throwing handler: the button answers as it would have, the sender goes on.
@@ -155,6 +156,30 @@ TEST(Subclass, EndsWithItsWindowAndMovesWithItsOwner) {
     EXPECT_EQ(seen, 1);  // saw its window's last message, then went with it
     EXPECT_FALSE(kept.installed());
     EXPECT_EQ(kept.window(), nullptr);
+}
+
+WNDPROC g_under = nullptr;
+LRESULT CALLBACK OnTop(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    return CallWindowProcA(g_under, h, msg, wp, lp);
+}
+
+TEST(Subclass, LetGoUnderAnotherSubclassPassesMessagesOn) {
+    Button button;
+    int seen = 0;
+    Subclass sub(button.hwnd, [&](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (msg == WM_USER) ++seen;
+        return Subclass::Next(h, msg, wp, lp);
+    });
+    g_under = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(button.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OnTop)));
+    sub.Reset();
+    // Taking ours out from under the other would cut the other's chain.
+    EXPECT_EQ(GetWindowLongPtrA(button.hwnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&OnTop));
+    SendMessageA(button.hwnd, WM_USER, 0, 0);
+    EXPECT_EQ(seen, 0);
+    char text[16] = {};
+    GetWindowTextA(button.hwnd, text, sizeof text);
+    EXPECT_STREQ(text, "Print");
 }
 
 }  // namespace
