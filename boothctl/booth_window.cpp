@@ -15,7 +15,8 @@ namespace {
 
 using win32::ThisModule;
 
-constexpr char kWindowClass[] = "CCabineWindow";
+constexpr win32::WindowClass kWindowClass{"CCabineWindow", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,
+                                          COLOR_WINDOW};
 constexpr int kCallListId = 117;
 constexpr UINT_PTR kDurationTimer = 1;
 constexpr COLORREF kLabelColour = RGB(97, 120, 173);
@@ -65,19 +66,6 @@ class SharedLook {
     win32::GdiObject<HBITMAP> pictures_;
 };
 
-bool RegisterWindowClass(WNDPROC WndProc) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExA(ThisModule(), kWindowClass, &wc)) return true;
-    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = ThisModule();
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kWindowClass;
-    return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 booth::LocalSeconds LocalNow() {
     SYSTEMTIME st;
     GetLocalTime(&st);
@@ -96,60 +84,29 @@ BoothWindow::~BoothWindow() {
 }
 
 bool BoothWindow::Create(HWND parent, const RECT& where) {
-    if (hwnd_ != nullptr) return true;
-    if (!RegisterWindowClass(&BoothWindow::WindowProc)) return false;
-    CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, where.left,
-                    where.top, where.right - where.left, where.bottom - where.top, parent, nullptr,
-                    ThisModule(), this);
-    return hwnd_ != nullptr;
+    win32::CreateArgs args;
+    args.parent = parent;
+    args.rect = where;
+    args.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    return Wnd::Create(kWindowClass, args);
 }
 
-void BoothWindow::Destroy() {
-    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-}
-
-LRESULT CALLBACK BoothWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<BoothWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (msg == WM_NCCREATE) {
-        self = static_cast<BoothWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->hwnd_ = hwnd;
-    }
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wp, lp);
-    LRESULT result = 0;
-    try {
-        result = self->Handle(msg, wp, lp);
-    } catch (...) {
-        // Out of memory while building texts: the operator keeps a working window.
-        result = DefWindowProcA(hwnd, msg, wp, lp);
-    }
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-    }
-    return result;
-}
-
-LRESULT BoothWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT BoothWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CREATE:
-            OnCreate();
-            return 0;
-        case WM_DESTROY:
-            OnDestroy();
-            return 0;
         case WM_PAINT: {
+            // Not the base's paint hook: the list is brought back before the booth's own
+            // painting, which DefWindowProc does.
             RECT update{};
-            GetUpdateRect(hwnd_, &update, FALSE);
+            GetUpdateRect(hwnd(), &update, FALSE);
             if (EqualRect(&update, &kWakeUp)) {
                 // Only the list's own wake-up: it redraws what changed by itself. Validated
                 // first: validating this window also validates the children it does not clip.
-                ValidateRect(hwnd_, nullptr);
+                ValidateRect(hwnd(), nullptr);
                 ThawList();
                 return 0;
             }
-            OnPaint();
-            return DefWindowProcA(hwnd_, msg, wp, lp);
+            Repaint();
+            return Default(msg, wp, lp);
         }
         case WM_CTLCOLORSTATIC:
             if (reinterpret_cast<HWND>(lp) == label_) {
@@ -160,28 +117,29 @@ LRESULT BoothWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                 return reinterpret_cast<LRESULT>(label_brush_.Get());
             }
             // The frame and anything else keep the system's colours.
-            return DefWindowProcA(hwnd_, msg, wp, lp);
-        case WM_NOTIFY: {
-            const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
-            if (hdr->idFrom == kCallListId && hdr->code == LVN_ITEMCHANGED && !mirroring_)
-                RefreshTotal();
-            return 0;
-        }
-        case WM_TIMER:
-            Mirror(calls_.Tick());
-            return 0;
+            return Default(msg, wp, lp);
         default:
-            return DefWindowProcA(hwnd_, msg, wp, lp);
+            return Wnd::OnMessage(msg, wp, lp);
     }
 }
 
-void BoothWindow::OnCreate() {
+LRESULT BoothWindow::OnNotify(NMHDR* header) {
+    if (header->idFrom == kCallListId && header->code == LVN_ITEMCHANGED && !mirroring_)
+        RefreshTotal();
+    return 0;
+}
+
+void BoothWindow::OnTimer(UINT_PTR) {
+    Mirror(calls_.Tick());
+}
+
+bool BoothWindow::OnCreate() {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
 
     auto child = [&](DWORD ex, const char* cls, const char* text, DWORD style, RECT r) {
         return CreateWindowExA(ex, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
-                               r.right - r.left, r.bottom - r.top, hwnd_, nullptr, ThisModule(),
+                               r.right - r.left, r.bottom - r.top, hwnd(), nullptr, ThisModule(),
                                nullptr);
     };
     total_ = child(WS_EX_CLIENTEDGE, "BUTTON", "No calls", WS_TABSTOP | BS_PUSHBUTTON,
@@ -199,13 +157,9 @@ void BoothWindow::OnCreate() {
     // the first paint lets it catch up.
     FreezeList();
 
-    // The buttons act on the mouse release themselves; the rest keep their standard handling.
-    // Plain window-procedure subclassing: the common controls' kind looks its data up in a
-    // window property on every message, a trip to the window server each time under Wine.
-    for (HWND h : {total_.hwnd(), print_.hwnd(), label_.hwnd(), list_.hwnd(), frame_.hwnd()})
-        Subclass(h);
-
-    InitCommonControls();
+    // The buttons act on the mouse release themselves; the other children need nothing added.
+    total_clicks_ = win32::Subclass(total_, this, &BoothWindow::ButtonMessage);
+    print_clicks_ = win32::Subclass(print_, this, &BoothWindow::ButtonMessage);
 
     images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1));
     look_ = true;
@@ -228,21 +182,17 @@ void BoothWindow::OnCreate() {
     print_.SetFont(font);
 
     RefreshTotal();
+    return true;
 }
 
 void BoothWindow::OnDestroy() {
-    KillTimer(hwnd_, kDurationTimer);
+    KillTimer(hwnd(), kDurationTimer);
     calls_ = booth::CallList();
     mirroring_ = true;
     if (list_) list_.Clear();
     mirroring_ = false;
-    for (auto& [h, standard] : subclassed_) {
-        if (h != nullptr && IsWindow(h)) {
-            SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(standard));
-        }
-        h = nullptr;
-        standard = nullptr;
-    }
+    total_clicks_.Reset();
+    print_clicks_.Reset();
     // The list destroys the image list it holds when it goes itself, after us: take it back
     // first so the pictures are freed once, here.
     if (images_ && list_) list_.SetImageList(nullptr);
@@ -257,7 +207,7 @@ void BoothWindow::OnDestroy() {
     list_frozen_ = false;
 }
 
-void BoothWindow::OnPaint() {
+void BoothWindow::Repaint() {
     // The list catches up with the events that came since the last paint.
     ThawList();
     // Brings the list's rows and headers back after the container has drawn over them.
@@ -267,48 +217,26 @@ void BoothWindow::OnPaint() {
     list_.Scroll(-1, -1);
 }
 
-void BoothWindow::Subclass(HWND child) {
-    if (child == nullptr) return;
-    for (auto& [h, standard] : subclassed_) {
-        if (h != nullptr) continue;
-        standard = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ChildProc)));
-        h = child;
-        return;
-    }
-}
-
-LRESULT CALLBACK BoothWindow::ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    // The booth is found through the parent: one window setting less per child.
-    auto* self = reinterpret_cast<BoothWindow*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
-    WNDPROC standard = nullptr;
-    if (self != nullptr) {
-        for (const auto& [h, proc] : self->subclassed_)
-            if (h == hwnd) standard = proc;
-    }
-    if (standard == nullptr) return DefWindowProcW(hwnd, msg, wp, lp);
-    if (msg == WM_LBUTTONUP && (hwnd == self->total_ || hwnd == self->print_)) {
+LRESULT BoothWindow::ButtonMessage(HWND button, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_LBUTTONUP) {
         // A posted release still reaches a disabled button; only an enabled one acts, and
-        // only when the mouse is over it.
+        // only when the mouse is over it. Should acting throw (out of memory), the release
+        // still gets the button's own handling and the operator can press again.
         RECT r;
-        GetClientRect(hwnd, &r);
+        GetClientRect(button, &r);
         const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-        if (IsWindowEnabled(hwnd) && PtInRect(&r, pt)) {
-            try {
-                if (hwnd == self->total_)
-                    self->RemoveEndedCalls();
-                else
-                    self->RequestPrint();
-            } catch (...) {
-                // Out of memory: the operator can press again.
-            }
+        if (IsWindowEnabled(button) && PtInRect(&r, pt)) {
+            if (button == total_)
+                RemoveEndedCalls();
+            else
+                RequestPrint();
         }
     }
-    return CallWindowProcW(standard, hwnd, msg, wp, lp);
+    return win32::Subclass::Next(button, msg, wp, lp);
 }
 
 void BoothWindow::Complain(const char* text) const {
-    HWND owner = hwnd_ != nullptr ? hwnd_ : fallback_owner_;
+    HWND owner = hwnd() != nullptr ? hwnd() : fallback_owner_;
     MessageBoxA(owner, text, "", MB_OK);
 }
 
@@ -330,7 +258,7 @@ void BoothWindow::ShowRow(std::size_t row) {
 
 void BoothWindow::Mirror(const booth::Effect& effect) {
     if (effect.no_current_call) Complain("Failed with getting ststatus.");
-    if (effect.stop_timer) KillTimer(hwnd_, kDurationTimer);
+    if (effect.stop_timer) KillTimer(hwnd(), kDurationTimer);
     if (!effect.rows.empty() || effect.appended) {
         // The list does not redraw while events come in: every written cell would ask the
         // window server to repaint its row, and a new row to rework the scroll bars. The
@@ -338,7 +266,7 @@ void BoothWindow::Mirror(const booth::Effect& effect) {
         // frame's corner) or when a hidden booth's page is shown, lets the list redraw at once.
         if (!list_frozen_) {
             FreezeList();
-            if (IsWindowVisible(hwnd_)) InvalidateRect(hwnd_, &kWakeUp, FALSE);
+            if (IsWindowVisible(hwnd())) InvalidateRect(hwnd(), &kWakeUp, FALSE);
         }
         mirroring_ = true;
         for (std::size_t row : effect.rows) ShowRow(row);
@@ -359,7 +287,7 @@ void BoothWindow::Mirror(const booth::Effect& effect) {
         mirroring_ = false;
         if (not_inserted) Complain("Problems with inserting.");
     }
-    if (effect.start_timer) SetTimer(hwnd_, kDurationTimer, 1000, nullptr);
+    if (effect.start_timer) SetTimer(hwnd(), kDurationTimer, 1000, nullptr);
     if (effect.refresh_total) RefreshTotal();
 }
 
@@ -390,7 +318,7 @@ booth::Selection BoothWindow::Selected() const {
 }
 
 void BoothWindow::RefreshTotal() {
-    if (hwnd_ == nullptr) return;
+    if (hwnd() == nullptr) return;
     // A button redraws itself at once on every new text: only a changed total is written.
     std::string text = calls_.TotalText(Selected(), currency_);
     if (text != total_shown_) {
@@ -415,24 +343,24 @@ void BoothWindow::RequestPrint() {
 }
 
 void BoothWindow::Dial(std::string destination, std::string description, std::string rate) {
-    if (hwnd_ == nullptr) return;
+    if (hwnd() == nullptr) return;
     Mirror(calls_.Dial(std::move(destination), std::move(description), std::move(rate)));
 }
 
 void BoothWindow::Connected() {
-    if (hwnd_ != nullptr) Mirror(calls_.Connect(LocalNow()));
+    if (hwnd() != nullptr) Mirror(calls_.Connect(LocalNow()));
 }
 
 void BoothWindow::Finished(std::int16_t duration, double cost) {
-    if (hwnd_ != nullptr) Mirror(calls_.Finish(duration, cost));
+    if (hwnd() != nullptr) Mirror(calls_.Finish(duration, cost));
 }
 
 void BoothWindow::FinishedWithCostText(const std::string& cost) {
-    if (hwnd_ != nullptr) Mirror(calls_.FinishWithCostText(cost));
+    if (hwnd() != nullptr) Mirror(calls_.FinishWithCostText(cost));
 }
 
 void BoothWindow::Rejected() {
-    if (hwnd_ != nullptr) Mirror(calls_.Reject());
+    if (hwnd() != nullptr) Mirror(calls_.Reject());
 }
 
 }  // namespace tlx::boothctl

@@ -16,22 +16,22 @@
 #include "core/booth/calls.h"
 #include "win32/controls.h"
 #include "win32/handles.h"
+#include "win32/subclass.h"
+#include "win32/window.h"
 
 namespace tlx::boothctl {
 
-class BoothWindow {
+class BoothWindow : public win32::Wnd {
   public:
     using PrintHandler = std::function<void(const std::string& text)>;
 
     explicit BoothWindow(PrintHandler on_print) : on_print_(std::move(on_print)) {}
     BoothWindow(const BoothWindow&) = delete;
     BoothWindow& operator=(const BoothWindow&) = delete;
-    ~BoothWindow();
+    ~BoothWindow() override;
 
     // Creates the window as a child of `parent` at `where`; false when Windows refuses.
     bool Create(HWND parent, const RECT& where);
-    void Destroy();
-    HWND hwnd() const { return hwnd_; }
 
     void SetName(const std::string& name);
     void SetCurrency(std::string unit) { currency_ = std::move(unit); }
@@ -45,13 +45,13 @@ class BoothWindow {
     void SetFallbackOwner(HWND owner) { fallback_owner_ = owner; }
 
   private:
-    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT CALLBACK ChildProc(HWND, UINT, WPARAM, LPARAM);
-    void Subclass(HWND child);
-    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-    void OnCreate();
-    void OnDestroy();
-    void OnPaint();
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool OnCreate() override;
+    void OnDestroy() override;
+    void OnTimer(UINT_PTR id) override;
+    LRESULT OnNotify(NMHDR* header) override;
+    void Repaint();
+    LRESULT ButtonMessage(HWND button, UINT msg, WPARAM wp, LPARAM lp);
 
     void Mirror(const booth::Effect& effect);
     void ShowRow(std::size_t row);
@@ -64,14 +64,13 @@ class BoothWindow {
     void Complain(const char* text) const;
 
     PrintHandler on_print_;
-    HWND hwnd_ = nullptr;
     HWND fallback_owner_ = nullptr;
     win32::Button total_;
     win32::Button print_;
     win32::Window label_;
     win32::ListView list_;
     win32::Window frame_;
-    std::pair<HWND, WNDPROC> subclassed_[5] = {};  // each child with its standard procedure
+    win32::Subclass total_clicks_, print_clicks_;
     win32::UniqueImageList images_;
     win32::GdiObject<HBRUSH> label_brush_;
     bool look_ = false;  // this window counts as a user of the shared font and pictures

@@ -1,52 +1,37 @@
 #include "console/axhost/key_claim.h"
 
 #include <unordered_map>
+#include <utility>
+
+#include "win32/subclass.h"
 
 namespace tlx::console {
 
 namespace {
 
-// Plain window-procedure subclassing with the control's procedure kept here: the common
-// controls' kind looks its data up in a window property on every message, a trip to the
-// window server each time under Wine, and a booth's window sees several messages per call
-// event.
-std::unordered_map<HWND, WNDPROC>& KeyClaimingWindows() {
-    static std::unordered_map<HWND, WNDPROC> windows;
-    return windows;
+// The claims still held, by window; one gone with its window is dropped at the next claim.
+std::unordered_map<HWND, win32::Subclass>& KeyClaims() {
+    static std::unordered_map<HWND, win32::Subclass> claims;
+    return claims;
 }
 
-LRESULT CALLBACK WantAllKeysProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto& windows = KeyClaimingWindows();
-    const auto it = windows.find(hwnd);
-    if (it == windows.end()) return DefWindowProcW(hwnd, msg, wp, lp);
-    const WNDPROC own = it->second;
-    if (msg == WM_GETDLGCODE) return CallWindowProcW(own, hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
-        windows.erase(it);
-    }
-    return CallWindowProcW(own, hwnd, msg, wp, lp);
+LRESULT WantAllKeys(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    const LRESULT own = win32::Subclass::Next(hwnd, msg, wp, lp);
+    return msg == WM_GETDLGCODE ? own | DLGC_WANTALLKEYS : own;
 }
 
 }  // namespace
 
 void ClaimAllKeys(HWND window) {
-    auto& windows = KeyClaimingWindows();
-    if (windows.count(window) != 0) return;
-    auto [it, added] = windows.emplace(window, nullptr);  // may throw: nothing changed yet
-    it->second = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WantAllKeysProc)));
-    if (it->second == nullptr) windows.erase(it);
+    auto& claims = KeyClaims();
+    std::erase_if(claims, [](const auto& claim) { return !claim.second.installed(); });
+    if (claims.count(window) != 0) return;
+    win32::Subclass claim(window, &WantAllKeys);  // may throw: nothing changed yet
+    if (claim.installed()) claims.emplace(window, std::move(claim));  // a throw removes it
 }
 
 void StopClaimingKeys(HWND window) noexcept {
-    auto& windows = KeyClaimingWindows();
-    const auto it = windows.find(window);
-    if (it == windows.end()) return;
-    if (GetWindowLongPtrW(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&WantAllKeysProc))
-        return;
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(it->second));
-    windows.erase(it);
+    KeyClaims().erase(window);
 }
 
 }  // namespace tlx::console

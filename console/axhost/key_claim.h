@@ -9,8 +9,7 @@ namespace tlx::console {
 // Subclasses window so it answers DLGC_WANTALLKEYS on top of its own answer. May throw
 // std::bad_alloc, before anything changed.
 void ClaimAllKeys(HWND window);
-// Gives the window its own procedure back, unless someone subclassed it after us; then the
-// claim ends with the window.
+// Ends the claim; a claim also ends with its window.
 void StopClaimingKeys(HWND window) noexcept;
 
 }  // namespace tlx::console
