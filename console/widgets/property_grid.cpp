@@ -3,11 +3,10 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <utility>
-#include <vector>
 
+#include "core/console/property_rows.h"
 #include "win32/handles.h"
 #include "win32/module.h"
 
@@ -18,17 +17,12 @@ namespace {
 using tlx::win32::GdiObject;
 using tlx::win32::MemoryDc;
 using tlx::win32::Selection;
+using Row = tlx::console::PropertyRow;
+using tlx::console::GridKey;
+using tlx::console::kGridGutter;
+using tlx::console::kGridTextInset;
 
-constexpr int kGutter = 12;     // the strip left of the captions, in the face colour
-constexpr int kTextInset = 4;   // text from its cell's left edge
-constexpr int kSplitGrip = 3;   // how near the column line the mouse takes hold of it
-constexpr int kMinColumn = 24;  // neither column is dragged narrower than this
 constexpr UINT_PTR kEditorId = 1;
-
-struct Row {
-    bool category = false;
-    std::string name, caption, value;
-};
 
 // The state of one grid window; the window owns it (made at WM_NCCREATE, gone at
 // WM_NCDESTROY).
@@ -46,16 +40,12 @@ class Grid {
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
     void Add(Row row) {
-        rows_.push_back(std::move(row));
+        rows_.Add(std::move(row));
         MeasureCaptions();
         UpdateScroll();
         InvalidateRect(hwnd_, nullptr, FALSE);
     }
-    int Find(std::string_view name) const {
-        for (std::size_t i = 0; i < rows_.size(); ++i)
-            if (!rows_[i].category && rows_[i].name == name) return static_cast<int>(i);
-        return -1;
-    }
+    int Find(std::string_view name) const { return rows_.Find(name); }
     bool SetValue(int row, std::string_view value) {
         if (row < 0) return false;
         if (row == editing_) EndEdit(false);
@@ -78,20 +68,18 @@ class Grid {
 
     int Width() const { return tlx::win32::Window(hwnd_).ClientRect().right; }
     int VisibleRows() const {
-        const int h = tlx::win32::Window(hwnd_).ClientRect().bottom;
-        return std::max(1, h / row_height_);
+        return tlx::console::VisibleRows(tlx::win32::Window(hwnd_).ClientRect().bottom,
+                                         row_height_);
     }
-    int Count() const { return static_cast<int>(rows_.size()); }
-    bool Editable(int row) const { return row >= 0 && row < Count() && !rows_[row].category; }
-    // The line between captions and values: where the operator dragged it, else wide enough
-    // for the captions within a third to a half of the grid.
-    int Split() const;
+    int Count() const { return rows_.Count(); }
+    bool Editable(int row) const { return rows_.Editable(row); }
+    int Split() const { return tlx::console::SplitAt(split_, Width(), widest_caption_); }
     int RowTop(int row) const { return (row - top_) * row_height_; }
-    int RowAt(int y) const {
-        const int row = y < 0 ? -1 : top_ + y / row_height_;
-        return row < Count() ? row : -1;
+    int RowAt(int y) const { return tlx::console::RowAt(y, top_, row_height_, Count()); }
+    bool NearSplit(int x) const { return tlx::console::NearSplit(x, Split()); }
+    void SelectFor(GridKey key) {
+        Select(tlx::console::RowForKey(key, selected_, Count(), VisibleRows()));
     }
-    bool NearSplit(int x) const { return std::abs(x - Split()) <= kSplitGrip; }
 
     void SetFont(HFONT font);
     void MeasureCaptions();
@@ -105,17 +93,11 @@ class Grid {
     // Closes the editor and opens it on the next editable row in `step`'s direction (the same
     // row at either end).
     void EditNext(int step);
-    // The first editable row after `from` in `step`'s direction; -1 when there is none.
-    int NextEditable(int from, int step) const {
-        int row = from + step;
-        while (row >= 0 && row < Count() && !Editable(row)) row += step;
-        return Editable(row) ? row : -1;
-    }
     void Notify(int row) const;
 
     HWND hwnd_;
     HWND editor_ = nullptr;
-    std::vector<Row> rows_;
+    tlx::console::PropertyRows rows_;
     HFONT font_ = nullptr;
     GdiObject<HFONT> bold_;
     int row_height_ = 16;
@@ -175,7 +157,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_SETFOCUS:
             // Coming in by keyboard, the first value is where the operator starts.
-            if (selected_ < 0) Select(NextEditable(-1, 1));
+            if (selected_ < 0) Select(rows_.NextEditable(-1, 1));
             [[fallthrough]];
         case WM_KILLFOCUS:
         case WM_ENABLE:
@@ -192,22 +174,22 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_KEYDOWN:
             switch (wp) {
                 case VK_UP:
-                    Select(std::max(0, selected_ - 1));
+                    SelectFor(GridKey::kUp);
                     return 0;
                 case VK_DOWN:
-                    Select(std::min(Count() - 1, selected_ + 1));
+                    SelectFor(GridKey::kDown);
                     return 0;
                 case VK_PRIOR:
-                    Select(std::max(0, selected_ - VisibleRows()));
+                    SelectFor(GridKey::kPageUp);
                     return 0;
                 case VK_NEXT:
-                    Select(std::min(Count() - 1, std::max(0, selected_) + VisibleRows()));
+                    SelectFor(GridKey::kPageDown);
                     return 0;
                 case VK_HOME:
-                    Select(0);
+                    SelectFor(GridKey::kHome);
                     return 0;
                 case VK_END:
-                    Select(Count() - 1);
+                    SelectFor(GridKey::kEnd);
                     return 0;
                 case VK_F2:
                 case VK_RETURN:
@@ -219,7 +201,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_CHAR:
             // Typing on a row starts its editor with what was typed.
-            if (wp >= 0x20 && wp != 0x7F && Editable(selected_)) {
+            if (tlx::console::StartsEditing(static_cast<unsigned>(wp)) && Editable(selected_)) {
                 BeginEdit(selected_);
                 const char typed[2] = {static_cast<char>(wp), '\0'};
                 SetWindowTextA(editor_, typed);
@@ -252,8 +234,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_MOUSEMOVE:
             if (dragging_) {
-                split_ = std::clamp(static_cast<int>(GET_X_LPARAM(lp)), kGutter + kMinColumn,
-                                    std::max(kGutter + kMinColumn, Width() - kMinColumn));
+                split_ = tlx::console::DraggedSplit(GET_X_LPARAM(lp), Width());
                 PlaceEditor();
                 InvalidateRect(hwnd_, nullptr, FALSE);
             }
@@ -365,13 +346,6 @@ bool Grid::EditorKey(UINT vk) {
     }
 }
 
-int Grid::Split() const {
-    const int width = Width();
-    if (split_ >= 0) return std::min(split_, std::max(kGutter + kMinColumn, width - kMinColumn));
-    return std::clamp(kGutter + widest_caption_ + 2 * kTextInset, width / 3,
-                      std::max(width / 3, width / 2));
-}
-
 void Grid::MeasureCaptions() {
     widest_caption_ = 0;
     HDC screen = GetDC(hwnd_);
@@ -404,7 +378,7 @@ void Grid::SetFont(HFONT font) {
     MeasureCaptions();
     SendMessageA(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     SendMessageA(editor_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
-                 MAKELPARAM(kTextInset - 1, 1));
+                 MAKELPARAM(kGridTextInset - 1, 1));
     UpdateScroll();
     PlaceEditor();
 }
@@ -419,7 +393,7 @@ void Grid::Paint() {
     if (memory && picture) {
         Selection canvas(memory.Get(), picture.Get());
         FillRect(memory.Get(), &client, GetSysColorBrush(COLOR_WINDOW));
-        const RECT gutter{0, 0, kGutter, client.bottom};
+        const RECT gutter{0, 0, kGridGutter, client.bottom};
         FillRect(memory.Get(), &gutter, GetSysColorBrush(COLOR_3DFACE));
         SetBkMode(memory.Get(), TRANSPARENT);
         const int last = std::min(Count(), top_ + VisibleRows() + 1);
@@ -441,26 +415,26 @@ void Grid::PaintRow(HDC dc, int index, int width) const {
         RECT band{0, top, width, bottom};
         FillRect(dc, &band, GetSysColorBrush(selected && focused ? COLOR_HIGHLIGHT : COLOR_3DFACE));
         if (selected && focused) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-        band.left = kTextInset;
+        band.left = kGridTextInset;
         Selection bold(dc, bold_.Get());
         DrawTextA(dc, row.caption.data(), static_cast<int>(row.caption.size()), &band, text_format);
         return;
     }
     const int split = Split();
-    RECT caption{kGutter, top, split, bottom - 1};
+    RECT caption{kGridGutter, top, split, bottom - 1};
     if (selected) {
         FillRect(dc, &caption, GetSysColorBrush(focused ? COLOR_HIGHLIGHT : COLOR_3DFACE));
         if (focused) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
     }
-    caption.left += kTextInset;
+    caption.left += kGridTextInset;
     caption.right -= 1;
     Selection font(dc, font_);
     DrawTextA(dc, row.caption.data(), static_cast<int>(row.caption.size()), &caption, text_format);
     SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
-    RECT value{split + kTextInset, top, width - 1, bottom - 1};
+    RECT value{split + kGridTextInset, top, width - 1, bottom - 1};
     DrawTextA(dc, row.value.data(), static_cast<int>(row.value.size()), &value, text_format);
     // The grid's lines: under the row, and between the columns.
-    const RECT under{kGutter, bottom - 1, width, bottom};
+    const RECT under{kGridGutter, bottom - 1, width, bottom};
     const RECT between{split, top, split + 1, bottom};
     FillRect(dc, &under, GetSysColorBrush(COLOR_3DFACE));
     FillRect(dc, &between, GetSysColorBrush(COLOR_3DFACE));
@@ -470,13 +444,13 @@ void Grid::Select(int row) {
     if (row < 0 || row >= Count()) return;
     if (editing_ >= 0 && editing_ != row) EndEdit(true);
     selected_ = row;
-    if (row < top_) ScrollTo(row);
-    if (row >= top_ + VisibleRows()) ScrollTo(row - VisibleRows() + 1);
+    if (const int top = tlx::console::TopShowing(row, top_, VisibleRows()); top != top_)
+        ScrollTo(top);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void Grid::ScrollTo(int top) {
-    top = std::clamp(top, 0, std::max(0, Count() - VisibleRows()));
+    top = tlx::console::ClampTop(top, Count(), VisibleRows());
     if (top == top_) return;
     EndEdit(true);
     top_ = top;
@@ -485,7 +459,7 @@ void Grid::ScrollTo(int top) {
 }
 
 void Grid::UpdateScroll() {
-    top_ = std::clamp(top_, 0, std::max(0, Count() - VisibleRows()));
+    top_ = tlx::console::ClampTop(top_, Count(), VisibleRows());
     // A page as large as the rows hides the bar.
     SCROLLINFO info{sizeof info,
                     SIF_RANGE | SIF_PAGE | SIF_POS,
@@ -530,9 +504,9 @@ void Grid::EndEdit(bool keep, bool refocus) {
 }
 
 void Grid::EditNext(int step) {
-    const int from = editing_, next = NextEditable(from, step);
+    const int target = rows_.EditTarget(editing_, step);
     EndEdit(true, true);
-    BeginEdit(next >= 0 ? next : from);
+    BeginEdit(target);
 }
 
 void Grid::Notify(int row) const {
