@@ -3,12 +3,13 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <memory>
 #include <utility>
 
 #include "core/console/property_rows.h"
 #include "win32/handles.h"
 #include "win32/module.h"
+#include "win32/subclass.h"
+#include "win32/window.h"
 
 namespace tlx::widgets {
 
@@ -24,33 +25,28 @@ using tlx::console::kGridTextInset;
 
 constexpr UINT_PTR kEditorId = 1;
 
-// The state of one grid window; the window owns it (made at WM_NCCREATE, gone at
-// WM_NCDESTROY).
-class Grid {
+// Dialog templates name the grid by its class: each of its windows owns a Grid.
+constexpr tlx::win32::WindowClass kGridClass{PropertyGrid::kClassName,
+                                             CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW};
+
+// The state of one grid window, made with the window and gone with it.
+class Grid : public tlx::win32::Wnd {
   public:
-    explicit Grid(HWND hwnd) : hwnd_(hwnd) {}
-    static Grid* Of(HWND hwnd) {
-        return reinterpret_cast<Grid*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
     // The state behind a view, or null when the window is no grid.
-    static Grid* OfView(HWND hwnd) {
-        const auto proc = reinterpret_cast<WNDPROC>(GetClassLongPtrA(hwnd, GCLP_WNDPROC));
-        return hwnd && proc == &Grid::Procedure ? Of(hwnd) : nullptr;
-    }
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static Grid* OfView(HWND hwnd) { return Wnd::Of<Grid>(hwnd); }
 
     void Add(Row row) {
         rows_.Add(std::move(row));
         MeasureCaptions();
         UpdateScroll();
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(hwnd(), nullptr, FALSE);
     }
     int Find(std::string_view name) const { return rows_.Find(name); }
     bool SetValue(int row, std::string_view value) {
         if (row < 0) return false;
         if (row == editing_) EndEdit(false);
         rows_[row].value = value;
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(hwnd(), nullptr, FALSE);
         return true;
     }
     std::optional<std::string> Value(int row) const {
@@ -60,15 +56,22 @@ class Grid {
     void EndEdit(bool keep, bool refocus);
     void EndEdit(bool keep) { EndEdit(keep, editing_ >= 0 && GetFocus() == editor_); }
 
+  protected:
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool OnCreate() override;
+    void OnPaint(HDC dc, const PAINTSTRUCT&) override;
+    void OnSize(int, int) override {
+        UpdateScroll();
+        PlaceEditor();
+    }
+
   private:
-    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-    static LRESULT CALLBACK EditorProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                            DWORD_PTR self);
+    LRESULT EditorMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     bool EditorKey(UINT vk);
 
-    int Width() const { return tlx::win32::Window(hwnd_).ClientRect().right; }
+    int Width() const { return tlx::win32::Window(hwnd()).ClientRect().right; }
     int VisibleRows() const {
-        return tlx::console::VisibleRows(tlx::win32::Window(hwnd_).ClientRect().bottom,
+        return tlx::console::VisibleRows(tlx::win32::Window(hwnd()).ClientRect().bottom,
                                          row_height_);
     }
     int Count() const { return rows_.Count(); }
@@ -83,7 +86,6 @@ class Grid {
 
     void SetFont(HFONT font);
     void MeasureCaptions();
-    void Paint();
     void PaintRow(HDC dc, int row, int width) const;
     void Select(int row);
     void ScrollTo(int top);
@@ -95,8 +97,8 @@ class Grid {
     void EditNext(int step);
     void Notify(int row) const;
 
-    HWND hwnd_;
     HWND editor_ = nullptr;
+    tlx::win32::Subclass editor_keys_;
     tlx::console::PropertyRows rows_;
     HFONT font_ = nullptr;
     GdiObject<HFONT> bold_;
@@ -109,59 +111,33 @@ class Grid {
     bool dragging_ = false;
 };
 
-LRESULT CALLBACK Grid::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    try {
-        if (msg == WM_NCCREATE) {
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(std::make_unique<Grid>(hwnd).release()));
-        }
-        Grid* self = Of(hwnd);
-        if (msg == WM_NCDESTROY) {
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-            std::unique_ptr<Grid> owned(self);
-        } else if (self) {
-            return self->Handle(msg, wp, lp);
-        }
-    } catch (...) {
-        // A failing step (out of memory) leaves the grid as it was; the program goes on.
-        if (msg == WM_NCCREATE) return FALSE;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+bool Grid::OnCreate() {
+    editor_ =
+        CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 0, 0, hwnd(),
+                        reinterpret_cast<HMENU>(kEditorId), tlx::win32::ThisModule(), nullptr);
+    if (!editor_) return false;
+    editor_keys_ = tlx::win32::Subclass(editor_, this, &Grid::EditorMessage);
+    SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    return true;
 }
 
-LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Grid::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CREATE:
-            editor_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 0, 0, hwnd_,
-                                      reinterpret_cast<HMENU>(kEditorId), tlx::win32::ThisModule(),
-                                      nullptr);
-            if (!editor_) return -1;
-            SetWindowSubclass(editor_, &Grid::EditorProcedure, kEditorId,
-                              reinterpret_cast<DWORD_PTR>(this));
-            SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-            return 0;
         case WM_SETFONT:
             SetFont(reinterpret_cast<HFONT>(wp));
-            if (LOWORD(lp)) InvalidateRect(hwnd_, nullptr, FALSE);
+            if (LOWORD(lp)) InvalidateRect(hwnd(), nullptr, FALSE);
             return 0;
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(font_);
-        case WM_SIZE:
-            UpdateScroll();
-            PlaceEditor();
-            return 0;
         case WM_ERASEBKGND:
             return 1;  // the paint covers every pixel
-        case WM_PAINT:
-            Paint();
-            return 0;
         case WM_SETFOCUS:
             // Coming in by keyboard, the first value is where the operator starts.
             if (selected_ < 0) Select(rows_.NextEditable(-1, 1));
             [[fallthrough]];
         case WM_KILLFOCUS:
         case WM_ENABLE:
-            InvalidateRect(hwnd_, nullptr, FALSE);
+            InvalidateRect(hwnd(), nullptr, FALSE);
             return 0;
         case WM_GETDLGCODE: {
             // Arrows and typing are the grid's; Enter too when it opens an editor.
@@ -211,10 +187,10 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
             const int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
-            SetFocus(hwnd_);  // keeps what an open editor holds
+            SetFocus(hwnd());  // keeps what an open editor holds
             if (NearSplit(x)) {
                 dragging_ = true;
-                SetCapture(hwnd_);
+                SetCapture(hwnd());
                 return 0;
             }
             const int row = RowAt(y);
@@ -226,7 +202,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                 if (editing_ == row && x > Split()) {
                     RECT r{};
                     GetWindowRect(editor_, &r);
-                    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+                    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
                     SendMessageA(editor_, WM_LBUTTONDOWN, wp, MAKELPARAM(x - r.left, y - r.top));
                 }
             }
@@ -236,7 +212,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             if (dragging_) {
                 split_ = tlx::console::DraggedSplit(GET_X_LPARAM(lp), Width());
                 PlaceEditor();
-                InvalidateRect(hwnd_, nullptr, FALSE);
+                InvalidateRect(hwnd(), nullptr, FALSE);
             }
             return 0;
         case WM_LBUTTONUP:
@@ -248,7 +224,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SETCURSOR: {
             POINT p{};
             GetCursorPos(&p);
-            ScreenToClient(hwnd_, &p);
+            ScreenToClient(hwnd(), &p);
             if (LOWORD(lp) == HTCLIENT && (dragging_ || NearSplit(p.x))) {
                 SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
                 return TRUE;
@@ -259,7 +235,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             SCROLLINFO info{};
             info.cbSize = sizeof info;
             info.fMask = SIF_ALL;
-            GetScrollInfo(hwnd_, SB_VERT, &info);
+            GetScrollInfo(hwnd(), SB_VERT, &info);
             const int page = VisibleRows();
             switch (LOWORD(wp)) {
                 case SB_LINEUP:
@@ -295,36 +271,28 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         default:
             break;
     }
-    return DefWindowProcA(hwnd_, msg, wp, lp);
+    return Wnd::OnMessage(msg, wp, lp);
 }
 
-LRESULT CALLBACK Grid::EditorProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                       DWORD_PTR self_ptr) {
-    auto* self = reinterpret_cast<Grid*>(self_ptr);
-    try {
-        switch (msg) {
-            case WM_GETDLGCODE:
-                // Enter, Escape, Tab and the arrows end or move the edit, not the dialog.
-                return DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
-            case WM_KEYDOWN:
-                if (self->EditorKey(static_cast<UINT>(wp))) return 0;
-                break;
-            case WM_CHAR:
-                if (wp == '\r' || wp == '\t' || wp == 0x1B) return 0;  // no beep
-                break;
-            case WM_KILLFOCUS:
-                self->EndEdit(true, false);
-                break;
-            case WM_NCDESTROY:
-                RemoveWindowSubclass(hwnd, &Grid::EditorProcedure, id);
-                break;
-            default:
-                break;
-        }
-    } catch (...) {
-        // As in the grid's own procedure: the editor stays as it was.
+LRESULT Grid::EditorMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    using tlx::win32::Subclass;
+    switch (msg) {
+        case WM_GETDLGCODE:
+            // Enter, Escape, Tab and the arrows end or move the edit, not the dialog.
+            return Subclass::Next(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
+        case WM_KEYDOWN:
+            if (EditorKey(static_cast<UINT>(wp))) return 0;
+            break;
+        case WM_CHAR:
+            if (wp == '\r' || wp == '\t' || wp == 0x1B) return 0;  // no beep
+            break;
+        case WM_KILLFOCUS:
+            EndEdit(true, false);
+            break;
+        default:
+            break;
     }
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    return Subclass::Next(hwnd, msg, wp, lp);
 }
 
 bool Grid::EditorKey(UINT vk) {
@@ -348,7 +316,7 @@ bool Grid::EditorKey(UINT vk) {
 
 void Grid::MeasureCaptions() {
     widest_caption_ = 0;
-    HDC screen = GetDC(hwnd_);
+    HDC screen = GetDC(hwnd());
     if (!screen) return;
     {
         Selection font(screen, font_);
@@ -359,7 +327,7 @@ void Grid::MeasureCaptions() {
                 widest_caption_ = std::max(widest_caption_, static_cast<int>(size.cx));
         }
     }
-    ReleaseDC(hwnd_, screen);
+    ReleaseDC(hwnd(), screen);
 }
 
 void Grid::SetFont(HFONT font) {
@@ -368,12 +336,12 @@ void Grid::SetFont(HFONT font) {
     GetObjectA(font_, sizeof bold, &bold);
     bold.lfWeight = FW_BOLD;
     bold_.Reset(CreateFontIndirectA(&bold));
-    if (HDC screen = GetDC(hwnd_)) {
+    if (HDC screen = GetDC(hwnd())) {
         Selection chosen(screen, font_);
         TEXTMETRICA metrics{};
         GetTextMetricsA(screen, &metrics);
         row_height_ = metrics.tmHeight + metrics.tmExternalLeading + 3;
-        ReleaseDC(hwnd_, screen);
+        ReleaseDC(hwnd(), screen);
     }
     MeasureCaptions();
     SendMessageA(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
@@ -383,10 +351,8 @@ void Grid::SetFont(HFONT font) {
     PlaceEditor();
 }
 
-void Grid::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
-    const RECT client = tlx::win32::Window(hwnd_).ClientRect();
+void Grid::OnPaint(HDC dc, const PAINTSTRUCT&) {
+    const RECT client = tlx::win32::Window(hwnd()).ClientRect();
     // Drawn aside and copied in one go, so nothing flickers while rows change.
     MemoryDc memory(CreateCompatibleDC(dc));
     GdiObject<HBITMAP> picture(CreateCompatibleBitmap(dc, client.right, client.bottom));
@@ -400,15 +366,14 @@ void Grid::Paint() {
         for (int row = top_; row < last; ++row) PaintRow(memory.Get(), row, client.right);
         BitBlt(dc, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
     }
-    EndPaint(hwnd_, &ps);
 }
 
 void Grid::PaintRow(HDC dc, int index, int width) const {
     const Row& row = rows_[index];
     const int top = RowTop(index), bottom = top + row_height_;
-    const bool enabled = IsWindowEnabled(hwnd_) != FALSE;
+    const bool enabled = IsWindowEnabled(hwnd()) != FALSE;
     const bool selected = index == selected_;
-    const bool focused = GetFocus() == hwnd_ || GetFocus() == editor_;
+    const bool focused = GetFocus() == hwnd() || GetFocus() == editor_;
     const UINT text_format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
     SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     if (row.category) {
@@ -446,7 +411,7 @@ void Grid::Select(int row) {
     selected_ = row;
     if (const int top = tlx::console::TopShowing(row, top_, VisibleRows()); top != top_)
         ScrollTo(top);
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 void Grid::ScrollTo(int top) {
@@ -455,7 +420,7 @@ void Grid::ScrollTo(int top) {
     EndEdit(true);
     top_ = top;
     UpdateScroll();
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 void Grid::UpdateScroll() {
@@ -468,7 +433,7 @@ void Grid::UpdateScroll() {
                     static_cast<UINT>(VisibleRows()),
                     top_,
                     0};
-    SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
+    SetScrollInfo(hwnd(), SB_VERT, &info, TRUE);
 }
 
 void Grid::PlaceEditor() const {
@@ -479,7 +444,7 @@ void Grid::PlaceEditor() const {
 }
 
 void Grid::BeginEdit(int row) {
-    if (!Editable(row) || !IsWindowEnabled(hwnd_)) return;
+    if (!Editable(row) || !IsWindowEnabled(hwnd())) return;
     if (editing_ != row) EndEdit(true, false);
     Select(row);
     editing_ = row;
@@ -495,11 +460,11 @@ void Grid::EndEdit(bool keep, bool refocus) {
     // Marked closed first: taking the focus away below comes back here.
     const int row = std::exchange(editing_, -1);
     std::string text = tlx::win32::Window(editor_).Text();
-    if (refocus) SetFocus(hwnd_);
+    if (refocus) SetFocus(hwnd());
     ShowWindow(editor_, SW_HIDE);
     if (!keep || text == rows_[row].value) return;
     rows_[row].value = std::move(text);
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(hwnd(), nullptr, FALSE);
     Notify(row);
 }
 
@@ -511,28 +476,18 @@ void Grid::EditNext(int step) {
 
 void Grid::Notify(int row) const {
     PropertyChange change{};
-    change.header.hwndFrom = hwnd_;
-    change.header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd_));
+    change.header.hwndFrom = hwnd();
+    change.header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd()));
     change.header.code = PropertyGrid::kValueChanged;
     change.row = row;
-    SendMessageA(GetParent(hwnd_), WM_NOTIFY, change.header.idFrom,
+    SendMessageA(GetParent(hwnd()), WM_NOTIFY, change.header.idFrom,
                  reinterpret_cast<LPARAM>(&change));
 }
 
 }  // namespace
 
 bool PropertyGrid::Register() {
-    static const bool registered = [] {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = &Grid::Procedure;
-        wc.hInstance = tlx::win32::ThisModule();
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.lpszClassName = kClassName;
-        return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    return registered;
+    return tlx::win32::Wnd::Register<Grid>(kGridClass);
 }
 
 void PropertyGrid::AddCategory(std::string_view caption) const {

@@ -74,7 +74,8 @@ case_settings() {
     done
 
     page click --id 1021 >/dev/null
-    expect_eq 1 "$(page find --id 1017 | cut -f6)" "Other: takes a typed unit"
+    # The click is posted: the field opens once the page has had it.
+    wait_match 1 "Other: takes a typed unit" 10 eval 'page find --id 1017 | cut -f6'
     printf '£\n' >"$WORK/pound"
     page set-text --id 1017 --value-file "$WORK/pound" >/dev/null
     press_save
