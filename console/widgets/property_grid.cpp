@@ -3,13 +3,13 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <memory>
 #include <utility>
-#include <vector>
 
+#include "core/console/property_rows.h"
 #include "win32/handles.h"
 #include "win32/module.h"
+#include "win32/subclass.h"
+#include "win32/window.h"
 
 namespace tlx::widgets {
 
@@ -18,49 +18,35 @@ namespace {
 using tlx::win32::GdiObject;
 using tlx::win32::MemoryDc;
 using tlx::win32::Selection;
+using Row = tlx::console::PropertyRow;
+using tlx::console::GridKey;
+using tlx::console::kGridGutter;
+using tlx::console::kGridTextInset;
 
-constexpr int kGutter = 12;     // the strip left of the captions, in the face colour
-constexpr int kTextInset = 4;   // text from its cell's left edge
-constexpr int kSplitGrip = 3;   // how near the column line the mouse takes hold of it
-constexpr int kMinColumn = 24;  // neither column is dragged narrower than this
 constexpr UINT_PTR kEditorId = 1;
 
-struct Row {
-    bool category = false;
-    std::string name, caption, value;
-};
+// Dialog templates name the grid by its class: each of its windows owns a Grid.
+constexpr tlx::win32::WindowClass kGridClass{PropertyGrid::kClassName,
+                                             CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW};
 
-// The state of one grid window; the window owns it (made at WM_NCCREATE, gone at
-// WM_NCDESTROY).
-class Grid {
+// The state of one grid window, made with the window and gone with it.
+class Grid : public tlx::win32::Wnd {
   public:
-    explicit Grid(HWND hwnd) : hwnd_(hwnd) {}
-    static Grid* Of(HWND hwnd) {
-        return reinterpret_cast<Grid*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
     // The state behind a view, or null when the window is no grid.
-    static Grid* OfView(HWND hwnd) {
-        const auto proc = reinterpret_cast<WNDPROC>(GetClassLongPtrA(hwnd, GCLP_WNDPROC));
-        return hwnd && proc == &Grid::Procedure ? Of(hwnd) : nullptr;
-    }
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static Grid* OfView(HWND hwnd) { return Wnd::Of<Grid>(hwnd); }
 
     void Add(Row row) {
-        rows_.push_back(std::move(row));
+        rows_.Add(std::move(row));
         MeasureCaptions();
         UpdateScroll();
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(hwnd(), nullptr, FALSE);
     }
-    int Find(std::string_view name) const {
-        for (std::size_t i = 0; i < rows_.size(); ++i)
-            if (!rows_[i].category && rows_[i].name == name) return static_cast<int>(i);
-        return -1;
-    }
+    int Find(std::string_view name) const { return rows_.Find(name); }
     bool SetValue(int row, std::string_view value) {
         if (row < 0) return false;
         if (row == editing_) EndEdit(false);
         rows_[row].value = value;
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(hwnd(), nullptr, FALSE);
         return true;
     }
     std::optional<std::string> Value(int row) const {
@@ -70,32 +56,36 @@ class Grid {
     void EndEdit(bool keep, bool refocus);
     void EndEdit(bool keep) { EndEdit(keep, editing_ >= 0 && GetFocus() == editor_); }
 
+  protected:
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool OnCreate() override;
+    void OnPaint(HDC dc, const PAINTSTRUCT&) override;
+    void OnSize(int, int) override {
+        UpdateScroll();
+        PlaceEditor();
+    }
+
   private:
-    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-    static LRESULT CALLBACK EditorProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                            DWORD_PTR self);
+    LRESULT EditorMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     bool EditorKey(UINT vk);
 
-    int Width() const { return tlx::win32::Window(hwnd_).ClientRect().right; }
+    int Width() const { return tlx::win32::Window(hwnd()).ClientRect().right; }
     int VisibleRows() const {
-        const int h = tlx::win32::Window(hwnd_).ClientRect().bottom;
-        return std::max(1, h / row_height_);
+        return tlx::console::VisibleRows(tlx::win32::Window(hwnd()).ClientRect().bottom,
+                                         row_height_);
     }
-    int Count() const { return static_cast<int>(rows_.size()); }
-    bool Editable(int row) const { return row >= 0 && row < Count() && !rows_[row].category; }
-    // The line between captions and values: where the operator dragged it, else wide enough
-    // for the captions within a third to a half of the grid.
-    int Split() const;
+    int Count() const { return rows_.Count(); }
+    bool Editable(int row) const { return rows_.Editable(row); }
+    int Split() const { return tlx::console::SplitAt(split_, Width(), widest_caption_); }
     int RowTop(int row) const { return (row - top_) * row_height_; }
-    int RowAt(int y) const {
-        const int row = y < 0 ? -1 : top_ + y / row_height_;
-        return row < Count() ? row : -1;
+    int RowAt(int y) const { return tlx::console::RowAt(y, top_, row_height_, Count()); }
+    bool NearSplit(int x) const { return tlx::console::NearSplit(x, Split()); }
+    void SelectFor(GridKey key) {
+        Select(tlx::console::RowForKey(key, selected_, Count(), VisibleRows()));
     }
-    bool NearSplit(int x) const { return std::abs(x - Split()) <= kSplitGrip; }
 
     void SetFont(HFONT font);
     void MeasureCaptions();
-    void Paint();
     void PaintRow(HDC dc, int row, int width) const;
     void Select(int row);
     void ScrollTo(int top);
@@ -105,17 +95,11 @@ class Grid {
     // Closes the editor and opens it on the next editable row in `step`'s direction (the same
     // row at either end).
     void EditNext(int step);
-    // The first editable row after `from` in `step`'s direction; -1 when there is none.
-    int NextEditable(int from, int step) const {
-        int row = from + step;
-        while (row >= 0 && row < Count() && !Editable(row)) row += step;
-        return Editable(row) ? row : -1;
-    }
     void Notify(int row) const;
 
-    HWND hwnd_;
     HWND editor_ = nullptr;
-    std::vector<Row> rows_;
+    tlx::win32::Subclass editor_keys_;
+    tlx::console::PropertyRows rows_;
     HFONT font_ = nullptr;
     GdiObject<HFONT> bold_;
     int row_height_ = 16;
@@ -127,59 +111,33 @@ class Grid {
     bool dragging_ = false;
 };
 
-LRESULT CALLBACK Grid::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    try {
-        if (msg == WM_NCCREATE) {
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(std::make_unique<Grid>(hwnd).release()));
-        }
-        Grid* self = Of(hwnd);
-        if (msg == WM_NCDESTROY) {
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-            std::unique_ptr<Grid> owned(self);
-        } else if (self) {
-            return self->Handle(msg, wp, lp);
-        }
-    } catch (...) {
-        // A failing step (out of memory) leaves the grid as it was; the program goes on.
-        if (msg == WM_NCCREATE) return FALSE;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+bool Grid::OnCreate() {
+    editor_ =
+        CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 0, 0, hwnd(),
+                        reinterpret_cast<HMENU>(kEditorId), tlx::win32::ThisModule(), nullptr);
+    if (!editor_) return false;
+    editor_keys_ = tlx::win32::Subclass(editor_, this, &Grid::EditorMessage);
+    SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    return true;
 }
 
-LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Grid::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CREATE:
-            editor_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 0, 0, hwnd_,
-                                      reinterpret_cast<HMENU>(kEditorId), tlx::win32::ThisModule(),
-                                      nullptr);
-            if (!editor_) return -1;
-            SetWindowSubclass(editor_, &Grid::EditorProcedure, kEditorId,
-                              reinterpret_cast<DWORD_PTR>(this));
-            SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-            return 0;
         case WM_SETFONT:
             SetFont(reinterpret_cast<HFONT>(wp));
-            if (LOWORD(lp)) InvalidateRect(hwnd_, nullptr, FALSE);
+            if (LOWORD(lp)) InvalidateRect(hwnd(), nullptr, FALSE);
             return 0;
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(font_);
-        case WM_SIZE:
-            UpdateScroll();
-            PlaceEditor();
-            return 0;
         case WM_ERASEBKGND:
             return 1;  // the paint covers every pixel
-        case WM_PAINT:
-            Paint();
-            return 0;
         case WM_SETFOCUS:
             // Coming in by keyboard, the first value is where the operator starts.
-            if (selected_ < 0) Select(NextEditable(-1, 1));
+            if (selected_ < 0) Select(rows_.NextEditable(-1, 1));
             [[fallthrough]];
         case WM_KILLFOCUS:
         case WM_ENABLE:
-            InvalidateRect(hwnd_, nullptr, FALSE);
+            InvalidateRect(hwnd(), nullptr, FALSE);
             return 0;
         case WM_GETDLGCODE: {
             // Arrows and typing are the grid's; Enter too when it opens an editor.
@@ -192,22 +150,22 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_KEYDOWN:
             switch (wp) {
                 case VK_UP:
-                    Select(std::max(0, selected_ - 1));
+                    SelectFor(GridKey::kUp);
                     return 0;
                 case VK_DOWN:
-                    Select(std::min(Count() - 1, selected_ + 1));
+                    SelectFor(GridKey::kDown);
                     return 0;
                 case VK_PRIOR:
-                    Select(std::max(0, selected_ - VisibleRows()));
+                    SelectFor(GridKey::kPageUp);
                     return 0;
                 case VK_NEXT:
-                    Select(std::min(Count() - 1, std::max(0, selected_) + VisibleRows()));
+                    SelectFor(GridKey::kPageDown);
                     return 0;
                 case VK_HOME:
-                    Select(0);
+                    SelectFor(GridKey::kHome);
                     return 0;
                 case VK_END:
-                    Select(Count() - 1);
+                    SelectFor(GridKey::kEnd);
                     return 0;
                 case VK_F2:
                 case VK_RETURN:
@@ -219,7 +177,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_CHAR:
             // Typing on a row starts its editor with what was typed.
-            if (wp >= 0x20 && wp != 0x7F && Editable(selected_)) {
+            if (tlx::console::StartsEditing(static_cast<unsigned>(wp)) && Editable(selected_)) {
                 BeginEdit(selected_);
                 const char typed[2] = {static_cast<char>(wp), '\0'};
                 SetWindowTextA(editor_, typed);
@@ -229,10 +187,10 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
             const int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
-            SetFocus(hwnd_);  // keeps what an open editor holds
+            SetFocus(hwnd());  // keeps what an open editor holds
             if (NearSplit(x)) {
                 dragging_ = true;
-                SetCapture(hwnd_);
+                SetCapture(hwnd());
                 return 0;
             }
             const int row = RowAt(y);
@@ -244,7 +202,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                 if (editing_ == row && x > Split()) {
                     RECT r{};
                     GetWindowRect(editor_, &r);
-                    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+                    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
                     SendMessageA(editor_, WM_LBUTTONDOWN, wp, MAKELPARAM(x - r.left, y - r.top));
                 }
             }
@@ -252,10 +210,9 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_MOUSEMOVE:
             if (dragging_) {
-                split_ = std::clamp(static_cast<int>(GET_X_LPARAM(lp)), kGutter + kMinColumn,
-                                    std::max(kGutter + kMinColumn, Width() - kMinColumn));
+                split_ = tlx::console::DraggedSplit(GET_X_LPARAM(lp), Width());
                 PlaceEditor();
-                InvalidateRect(hwnd_, nullptr, FALSE);
+                InvalidateRect(hwnd(), nullptr, FALSE);
             }
             return 0;
         case WM_LBUTTONUP:
@@ -267,7 +224,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SETCURSOR: {
             POINT p{};
             GetCursorPos(&p);
-            ScreenToClient(hwnd_, &p);
+            ScreenToClient(hwnd(), &p);
             if (LOWORD(lp) == HTCLIENT && (dragging_ || NearSplit(p.x))) {
                 SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
                 return TRUE;
@@ -278,7 +235,7 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             SCROLLINFO info{};
             info.cbSize = sizeof info;
             info.fMask = SIF_ALL;
-            GetScrollInfo(hwnd_, SB_VERT, &info);
+            GetScrollInfo(hwnd(), SB_VERT, &info);
             const int page = VisibleRows();
             switch (LOWORD(wp)) {
                 case SB_LINEUP:
@@ -314,36 +271,28 @@ LRESULT Grid::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         default:
             break;
     }
-    return DefWindowProcA(hwnd_, msg, wp, lp);
+    return Wnd::OnMessage(msg, wp, lp);
 }
 
-LRESULT CALLBACK Grid::EditorProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                       DWORD_PTR self_ptr) {
-    auto* self = reinterpret_cast<Grid*>(self_ptr);
-    try {
-        switch (msg) {
-            case WM_GETDLGCODE:
-                // Enter, Escape, Tab and the arrows end or move the edit, not the dialog.
-                return DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
-            case WM_KEYDOWN:
-                if (self->EditorKey(static_cast<UINT>(wp))) return 0;
-                break;
-            case WM_CHAR:
-                if (wp == '\r' || wp == '\t' || wp == 0x1B) return 0;  // no beep
-                break;
-            case WM_KILLFOCUS:
-                self->EndEdit(true, false);
-                break;
-            case WM_NCDESTROY:
-                RemoveWindowSubclass(hwnd, &Grid::EditorProcedure, id);
-                break;
-            default:
-                break;
-        }
-    } catch (...) {
-        // As in the grid's own procedure: the editor stays as it was.
+LRESULT Grid::EditorMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    using tlx::win32::Subclass;
+    switch (msg) {
+        case WM_GETDLGCODE:
+            // Enter, Escape, Tab and the arrows end or move the edit, not the dialog.
+            return Subclass::Next(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
+        case WM_KEYDOWN:
+            if (EditorKey(static_cast<UINT>(wp))) return 0;
+            break;
+        case WM_CHAR:
+            if (wp == '\r' || wp == '\t' || wp == 0x1B) return 0;  // no beep
+            break;
+        case WM_KILLFOCUS:
+            EndEdit(true, false);
+            break;
+        default:
+            break;
     }
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    return Subclass::Next(hwnd, msg, wp, lp);
 }
 
 bool Grid::EditorKey(UINT vk) {
@@ -365,16 +314,9 @@ bool Grid::EditorKey(UINT vk) {
     }
 }
 
-int Grid::Split() const {
-    const int width = Width();
-    if (split_ >= 0) return std::min(split_, std::max(kGutter + kMinColumn, width - kMinColumn));
-    return std::clamp(kGutter + widest_caption_ + 2 * kTextInset, width / 3,
-                      std::max(width / 3, width / 2));
-}
-
 void Grid::MeasureCaptions() {
     widest_caption_ = 0;
-    HDC screen = GetDC(hwnd_);
+    HDC screen = GetDC(hwnd());
     if (!screen) return;
     {
         Selection font(screen, font_);
@@ -385,7 +327,7 @@ void Grid::MeasureCaptions() {
                 widest_caption_ = std::max(widest_caption_, static_cast<int>(size.cx));
         }
     }
-    ReleaseDC(hwnd_, screen);
+    ReleaseDC(hwnd(), screen);
 }
 
 void Grid::SetFont(HFONT font) {
@@ -394,73 +336,70 @@ void Grid::SetFont(HFONT font) {
     GetObjectA(font_, sizeof bold, &bold);
     bold.lfWeight = FW_BOLD;
     bold_.Reset(CreateFontIndirectA(&bold));
-    if (HDC screen = GetDC(hwnd_)) {
+    if (HDC screen = GetDC(hwnd())) {
         Selection chosen(screen, font_);
         TEXTMETRICA metrics{};
         GetTextMetricsA(screen, &metrics);
         row_height_ = metrics.tmHeight + metrics.tmExternalLeading + 3;
-        ReleaseDC(hwnd_, screen);
+        ReleaseDC(hwnd(), screen);
     }
     MeasureCaptions();
     SendMessageA(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     SendMessageA(editor_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
-                 MAKELPARAM(kTextInset - 1, 1));
+                 MAKELPARAM(kGridTextInset - 1, 1));
     UpdateScroll();
     PlaceEditor();
 }
 
-void Grid::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
-    const RECT client = tlx::win32::Window(hwnd_).ClientRect();
+void Grid::OnPaint(HDC dc, const PAINTSTRUCT&) {
+    const RECT client = tlx::win32::Window(hwnd()).ClientRect();
     // Drawn aside and copied in one go, so nothing flickers while rows change.
     MemoryDc memory(CreateCompatibleDC(dc));
     GdiObject<HBITMAP> picture(CreateCompatibleBitmap(dc, client.right, client.bottom));
     if (memory && picture) {
         Selection canvas(memory.Get(), picture.Get());
         FillRect(memory.Get(), &client, GetSysColorBrush(COLOR_WINDOW));
-        const RECT gutter{0, 0, kGutter, client.bottom};
+        const RECT gutter{0, 0, kGridGutter, client.bottom};
         FillRect(memory.Get(), &gutter, GetSysColorBrush(COLOR_3DFACE));
         SetBkMode(memory.Get(), TRANSPARENT);
         const int last = std::min(Count(), top_ + VisibleRows() + 1);
         for (int row = top_; row < last; ++row) PaintRow(memory.Get(), row, client.right);
         BitBlt(dc, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
     }
-    EndPaint(hwnd_, &ps);
 }
 
 void Grid::PaintRow(HDC dc, int index, int width) const {
     const Row& row = rows_[index];
     const int top = RowTop(index), bottom = top + row_height_;
-    const bool enabled = IsWindowEnabled(hwnd_) != FALSE;
+    const bool enabled = IsWindowEnabled(hwnd()) != FALSE;
     const bool selected = index == selected_;
-    const bool focused = GetFocus() == hwnd_ || GetFocus() == editor_;
+    const bool focused = GetFocus() == hwnd() || GetFocus() == editor_;
     const UINT text_format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
     SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     if (row.category) {
         RECT band{0, top, width, bottom};
         FillRect(dc, &band, GetSysColorBrush(selected && focused ? COLOR_HIGHLIGHT : COLOR_3DFACE));
         if (selected && focused) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-        band.left = kTextInset;
+        band.left = kGridTextInset;
         Selection bold(dc, bold_.Get());
         DrawTextA(dc, row.caption.data(), static_cast<int>(row.caption.size()), &band, text_format);
         return;
     }
     const int split = Split();
-    RECT caption{kGutter, top, split, bottom - 1};
+    RECT caption{kGridGutter, top, split, bottom - 1};
     if (selected) {
         FillRect(dc, &caption, GetSysColorBrush(focused ? COLOR_HIGHLIGHT : COLOR_3DFACE));
         if (focused) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
     }
-    caption.left += kTextInset;
+    caption.left += kGridTextInset;
     caption.right -= 1;
     Selection font(dc, font_);
     DrawTextA(dc, row.caption.data(), static_cast<int>(row.caption.size()), &caption, text_format);
     SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
-    RECT value{split + kTextInset, top, width - 1, bottom - 1};
+    RECT value{split + kGridTextInset, top, width - 1, bottom - 1};
     DrawTextA(dc, row.value.data(), static_cast<int>(row.value.size()), &value, text_format);
     // The grid's lines: under the row, and between the columns.
-    const RECT under{kGutter, bottom - 1, width, bottom};
+    const RECT under{kGridGutter, bottom - 1, width, bottom};
     const RECT between{split, top, split + 1, bottom};
     FillRect(dc, &under, GetSysColorBrush(COLOR_3DFACE));
     FillRect(dc, &between, GetSysColorBrush(COLOR_3DFACE));
@@ -470,22 +409,22 @@ void Grid::Select(int row) {
     if (row < 0 || row >= Count()) return;
     if (editing_ >= 0 && editing_ != row) EndEdit(true);
     selected_ = row;
-    if (row < top_) ScrollTo(row);
-    if (row >= top_ + VisibleRows()) ScrollTo(row - VisibleRows() + 1);
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    if (const int top = tlx::console::TopShowing(row, top_, VisibleRows()); top != top_)
+        ScrollTo(top);
+    InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 void Grid::ScrollTo(int top) {
-    top = std::clamp(top, 0, std::max(0, Count() - VisibleRows()));
+    top = tlx::console::ClampTop(top, Count(), VisibleRows());
     if (top == top_) return;
     EndEdit(true);
     top_ = top;
     UpdateScroll();
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 void Grid::UpdateScroll() {
-    top_ = std::clamp(top_, 0, std::max(0, Count() - VisibleRows()));
+    top_ = tlx::console::ClampTop(top_, Count(), VisibleRows());
     // A page as large as the rows hides the bar.
     SCROLLINFO info{sizeof info,
                     SIF_RANGE | SIF_PAGE | SIF_POS,
@@ -494,7 +433,7 @@ void Grid::UpdateScroll() {
                     static_cast<UINT>(VisibleRows()),
                     top_,
                     0};
-    SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
+    SetScrollInfo(hwnd(), SB_VERT, &info, TRUE);
 }
 
 void Grid::PlaceEditor() const {
@@ -505,7 +444,7 @@ void Grid::PlaceEditor() const {
 }
 
 void Grid::BeginEdit(int row) {
-    if (!Editable(row) || !IsWindowEnabled(hwnd_)) return;
+    if (!Editable(row) || !IsWindowEnabled(hwnd())) return;
     if (editing_ != row) EndEdit(true, false);
     Select(row);
     editing_ = row;
@@ -521,44 +460,34 @@ void Grid::EndEdit(bool keep, bool refocus) {
     // Marked closed first: taking the focus away below comes back here.
     const int row = std::exchange(editing_, -1);
     std::string text = tlx::win32::Window(editor_).Text();
-    if (refocus) SetFocus(hwnd_);
+    if (refocus) SetFocus(hwnd());
     ShowWindow(editor_, SW_HIDE);
     if (!keep || text == rows_[row].value) return;
     rows_[row].value = std::move(text);
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(hwnd(), nullptr, FALSE);
     Notify(row);
 }
 
 void Grid::EditNext(int step) {
-    const int from = editing_, next = NextEditable(from, step);
+    const int target = rows_.EditTarget(editing_, step);
     EndEdit(true, true);
-    BeginEdit(next >= 0 ? next : from);
+    BeginEdit(target);
 }
 
 void Grid::Notify(int row) const {
     PropertyChange change{};
-    change.header.hwndFrom = hwnd_;
-    change.header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd_));
+    change.header.hwndFrom = hwnd();
+    change.header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd()));
     change.header.code = PropertyGrid::kValueChanged;
     change.row = row;
-    SendMessageA(GetParent(hwnd_), WM_NOTIFY, change.header.idFrom,
+    SendMessageA(GetParent(hwnd()), WM_NOTIFY, change.header.idFrom,
                  reinterpret_cast<LPARAM>(&change));
 }
 
 }  // namespace
 
 bool PropertyGrid::Register() {
-    static const bool registered = [] {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = &Grid::Procedure;
-        wc.hInstance = tlx::win32::ThisModule();
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.lpszClassName = kClassName;
-        return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    return registered;
+    return tlx::win32::Wnd::Register<Grid>(kGridClass);
 }
 
 void PropertyGrid::AddCategory(std::string_view caption) const {

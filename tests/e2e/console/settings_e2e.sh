@@ -37,7 +37,8 @@ web_request() {  # n: the n-th request line the simulator's web interface got, a
 
 case_settings() {
     start_sim --user demo --password demo --booths '1,7,9'
-    console_at 127.0.0.1 "$SIM_PORT" '[MISC]' 'CURRENCY=$' '[PRINT]' 'FINANCIAL_ID=VAT 1'
+    console_at 127.0.0.1 "$SIM_PORT" '[MISC]' 'CURRENCY=$' 'TAX=20' '[PRINT]' 'FINANCIAL_ID=VAT 1' \
+        'COMMERCIAL_NAME=Corner Shop'
     press_login
     wait_main_window
     page tab-select --child-class SysTabControl32 2 >/dev/null
@@ -73,7 +74,8 @@ case_settings() {
     done
 
     page click --id 1021 >/dev/null
-    expect_eq 1 "$(page find --id 1017 | cut -f6)" "Other: takes a typed unit"
+    # The click is posted: the field opens once the page has had it.
+    wait_match 1 "Other: takes a typed unit" 10 eval 'page find --id 1017 | cut -f6'
     printf '£\n' >"$WORK/pound"
     page set-text --id 1017 --value-file "$WORK/pound" >/dev/null
     press_save
@@ -97,6 +99,29 @@ case_settings() {
     press_save
     expect_eq "$company|VAT 1" "$(ini PRINT COMPANY_NAME)|$(ini PRINT FINANCIAL_ID)" \
         "company name saved, Escape kept VAT 1"
+
+    # Back up the grid from the tax (End, F2): Up and Shift+Tab each open the value above.
+    # Enter keeps the text; on the grid it opens the row again, as Down from it shows.
+    ui key --hwnd "$grid" 35 :: key --hwnd "$grid" 113 :: text --hwnd "$editor" --equals 20 \
+        :: key --hwnd "$editor" 38 :: text --hwnd "$editor" --equals "Corner Shop" >/dev/null ||
+        fail "Up did not go back to the commercial name"
+    ui press --hwnd "$editor" 16+9 :: text --hwnd "$editor" --equals "VAT 1" >/dev/null ||
+        fail "Shift+Tab did not go back to the financial ID"
+    ui set-text --hwnd "$editor" --value "VAT 3" :: key --hwnd "$editor" 13 >/dev/null
+    wait_match 1 "Enter keeps the text" 10 save_enabled
+    ui key --hwnd "$grid" 13 :: key --hwnd "$editor" 40 \
+        :: text --hwnd "$editor" --equals "Corner Shop" >/dev/null ||
+        fail "Enter on the grid did not open the financial ID again"
+    # Typing on a selected row opens it with what was typed; leaving it (a click elsewhere)
+    # keeps the text.
+    ui key --hwnd "$editor" 27 :: key --hwnd "$grid" 55 :: text --hwnd "$editor" --equals 7 \
+        :: key --hwnd "$editor" 53 :: text --hwnd "$editor" --equals 75 \
+        :: click --title Tellarix --id 1021 >/dev/null || fail "typing did not open the editor"
+    ui wait-gone --hwnd "$grid" --child-class Edit --visible >/dev/null || fail "editor stayed"
+    press_save
+    expect_eq "VAT 3|75|20" \
+        "$(ini PRINT FINANCIAL_ID)|$(ini PRINT COMMERCIAL_NAME)|$(ini MISC TAX)" \
+        "the grid's Enter and typed text kept"
 
     # Closing with a change not saved asks, and Yes saves it.
     rename 2 Window

@@ -328,6 +328,44 @@ void Key(const Command& c, Out&) {
     Post(w, WM_KEYUP, vk, 1 | scan | (LPARAM{3} << 30));
 }
 
+// ---- press: keys as a keyboard types them ----
+// press W KEYS: once W has the keyboard focus (its top-level window brought to the front), types
+// KEYS through the system's input, held in order and let go in reverse ("16+9": Shift+Tab). Unlike
+// a posted key, the program reads the keys held with it (GetKeyState), as with a real keyboard.
+void Press(const Command& c, Out&) {
+    HWND w = Resolve(c, true);
+    std::vector<INPUT> keys;
+    const std::wstring* words = c.Get(L"");
+    for (size_t at = 0; words && at < words->size();) {
+        const size_t plus = std::min(words->find(L'+', at), words->size());
+        INPUT key{};
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk =
+            static_cast<WORD>(std::wcstoul(words->substr(at, plus - at).c_str(), nullptr, 0));
+        if (!key.ki.wVk) throw Failure("wants keys as numbers joined by +");
+        keys.push_back(key);
+        at = plus + 1;
+    }
+    if (keys.empty()) throw Failure("wants keys as numbers joined by +");
+    for (size_t i = keys.size(); i-- > 0;) {
+        keys.push_back(keys[i]);
+        keys.back().ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    HWND top = GetAncestor(w, GA_ROOT);
+    const DWORD thread = GetWindowThreadProcessId(w, nullptr);
+    if (!WaitFor(c.Timeout(), 20, [&] {
+            if (GetForegroundWindow() != top) SetForegroundWindow(top);
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            return GetForegroundWindow() == top && GetGUIThreadInfo(thread, &info) &&
+                   info.hwndFocus == w;
+        }))
+        throw Failure("the window did not get the keyboard focus");
+    const auto n = static_cast<UINT>(keys.size());
+    if (SendInput(n, keys.data(), sizeof(INPUT)) != n) throw Failure("the keys were not taken");
+}
+// ---- end of press ----
+
 // combo-selected: "index, text" of the selection (-1 and empty when none).
 void ComboSelected(const Command& c, Out& out) {
     HWND w = Resolve(c);
@@ -465,6 +503,7 @@ const std::map<std::wstring, std::function<void(const Command&, Out&)>> kCommand
     {L"click", [](const Command& c, Out&) { Post(Resolve(c, true), BM_CLICK); }},
     {L"dblclick", DoubleClick},
     {L"key", Key},
+    {L"press", Press},
     {L"close", [](const Command& c, Out&) { Post(Resolve(c), WM_CLOSE); }},
     {L"combo-selected", ComboSelected},
     {L"list", List},
