@@ -6,6 +6,7 @@
 #include "console/messages.h"
 #include "console/resource.h"
 #include "win32/module.h"
+#include "win32/subclass.h"
 
 namespace tlx::console {
 
@@ -14,14 +15,6 @@ namespace console = tlx::console;
 // ---- PageTabs ----
 
 namespace {
-
-LRESULT CALLBACK ClaimKeys(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id,
-                           DWORD_PTR) {
-    // Keys typed on the tabs go to them, not to the dialog's keyboard navigation.
-    if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS;
-    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &ClaimKeys, id);
-    return DefSubclassProc(hwnd, msg, wparam, lparam);
-}
 
 // A page window made from its template once, placed at (x, y) hidden; a negative width keeps
 // the template's size. Pages lie above the tab control, which leaves them out of its own
@@ -38,7 +31,10 @@ void PlaceHidden(tlx::win32::Dialog& page, HWND parent, int template_id, int x, 
 void PageTabs::Attach(HWND tab, HWND main_window) {
     tab_ = tlx::win32::TabControl(tab);
     main_ = main_window;
-    SetWindowSubclass(tab, &ClaimKeys, 1, 0);
+    // Keys typed on the tabs go to them, not to the dialog's keyboard navigation.
+    claim_keys_ = tlx::win32::Subclass(tab, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        return m == WM_GETDLGCODE ? DLGC_WANTALLKEYS : tlx::win32::Subclass::Next(h, m, w, l);
+    });
 }
 
 bool PageTabs::BuildPages() {

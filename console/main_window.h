@@ -17,6 +17,7 @@
 #include "console/web/web_page.h"
 #include "core/console/geometry.h"
 #include "win32/dialog.h"
+#include "win32/subclass.h"
 
 namespace tlx::console {
 
@@ -51,6 +52,7 @@ class PageTabs {
     SettingsStore& settings_store_;
     const LoginDialog& login_;  // the user name and password the web page logs in with
     tlx::win32::TabControl tab_;
+    tlx::win32::Subclass claim_keys_;
     HWND main_ = nullptr;
     bool built_ = false;
     tlx::console::PageGrid grid_;
