@@ -201,13 +201,19 @@ std::optional<Digest> SealOf(sqlite3* db, std::int64_t id, const Digest& previou
     return SealOver(previous, form);
 }
 
-bool SealNewestBill(sqlite3* db, std::int64_t id) {
-    if (!HasTable(db, "bill_seals")) return true;  // a first-edition store has no seals
+int SealNewestBill(sqlite3* db, std::int64_t id, std::string* error) {
+    if (!HasTable(db, "bill_seals")) return SQLITE_OK;  // a first-edition store has no seals
+    // The error as it happens: finalizing the statements afterwards would clear it.
+    auto failed = [&] {
+        const int code = sqlite3_extended_errcode(db);
+        if (error) *error = sqlite3_errmsg(db);
+        return code == SQLITE_OK ? SQLITE_ERROR : code;
+    };
     Digest previous{};
     std::int64_t previous_id = 0;
     Statement last =
         Prepare(db, "select id_bill, seal from bill_seals order by id_bill desc limit 1");
-    if (!last) return false;
+    if (!last) return failed();
     const int rc = sqlite3_step(last.get());
     if (rc == SQLITE_ROW) {
         previous_id = sqlite3_column_int64(last.get(), 0);
@@ -215,17 +221,18 @@ bool SealNewestBill(sqlite3* db, std::int64_t id) {
             std::memcpy(previous.data(), sqlite3_column_blob(last.get(), 1), previous.size());
         }
     } else if (rc != SQLITE_DONE) {
-        return false;
+        return failed();
     }
     const auto seal = SealOf(db, id, previous);
+    if (!seal) return failed();
     Statement insert =
         Prepare(db, "insert into bill_seals(id_bill, previous_id, seal) values(?,?,?)");
-    if (!seal || !insert) return false;
+    if (!insert) return failed();
     sqlite3_bind_int64(insert.get(), 1, id);
     sqlite3_bind_int64(insert.get(), 2, previous_id);
     sqlite3_bind_blob(insert.get(), 3, seal->data(), static_cast<int>(seal->size()),
                       SQLITE_TRANSIENT);
-    return sqlite3_step(insert.get()) == SQLITE_DONE;
+    return sqlite3_step(insert.get()) == SQLITE_DONE ? SQLITE_OK : failed();
 }
 
 std::string ChainCheck::Text() const {

@@ -31,8 +31,9 @@ int StoreEdition(sqlite3* db);
 // Nullopt when the bill's row cannot be read.
 std::optional<Digest> SealOf(sqlite3* db, std::int64_t id, const Digest& previous);
 // Seals bill `id` (the newest) inside the writer's open transaction, after the newest seal.
-// True, and nothing written, on a first-edition store.
-bool SealNewestBill(sqlite3* db, std::int64_t id);
+// SQLITE_OK, and nothing written, on a first-edition store; else SQLite's extended result code
+// with the store's message in `error`.
+int SealNewestBill(sqlite3* db, std::int64_t id, std::string* error = nullptr);
 
 // The chain recomputed from the first bill to the last.
 struct ChainCheck {

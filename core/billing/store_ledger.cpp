@@ -42,7 +42,10 @@ constexpr char kInsertLink[] =
 }  // namespace
 
 bool BillsStore::SealStoredBill(std::int64_t id) {
-    return SealNewestBill(db_, id) || Fail(sqlite3_extended_errcode(db_));
+    std::string why;
+    const int rc = SealNewestBill(db_, id, &why);
+    if (rc != SQLITE_OK) errors_.push_back({rc, why});
+    return rc == SQLITE_OK;
 }
 
 BillState BillsStore::StateOf(std::int64_t id) const {
