@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 #ifndef _WIN32
 #include <openssl/evp.h>
 #include <sys/resource.h>
@@ -510,6 +511,24 @@ TEST_F(Ledger, SealedBillDatedBeforeItsPredecessorIsOutOfOrder) {
     EXPECT_EQ(Verify(),
               "5 bill 5 is out of order: dated 2026-12-07 07:00:00, before bill 4 (2026-12-07 "
               "08:10:00)");
+}
+
+// Two writers at once (a second console, a tool): SQLite serialises them, and each seal reads
+// the one before it inside its own transaction.
+TEST_F(Ledger, TwoWritersAtOnceKeepTheChain) {
+    Make(2, 0);
+    auto writer = [&] {
+        BillsStore store;
+        ASSERT_TRUE(store.Open(path_));
+        for (int i = 0; i < 25; ++i) {
+            Bill b = Sample(2, i);
+            store.StoreBill(b, [](const std::string& e) { ADD_FAILURE() << e; });
+        }
+    };
+    std::thread other(writer);
+    writer();
+    other.join();
+    EXPECT_EQ(Verify(), "50 bills, chain intact");
 }
 
 TEST_F(Ledger, StartupCheckUpgradesThenSaysWhatIsWrongOnce) {
