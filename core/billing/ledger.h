@@ -45,6 +45,8 @@ struct ChainCheck {
     std::string Text() const;
 };
 ChainCheck VerifyChain(sqlite3* db);
+// A connection of its own for VerifyChain (read-only, for one thread); SQLite's result code.
+int OpenForCheck(const std::string& path, sqlite3** db);
 
 // Upgrading a first-edition store in place, after a copy of it.
 struct UpgradeOutcome {

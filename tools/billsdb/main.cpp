@@ -92,10 +92,9 @@ int Upgrade(const std::string& path) {
 int Verify(const std::string& path) {
     sqlite3* db = nullptr;
     tlx::billing::ChainCheck check;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (tlx::billing::OpenForCheck(path, &db) != SQLITE_OK) {
         check.what = sqlite3_errmsg(db);
     } else {
-        sqlite3_busy_timeout(db, tlx::billing::kBusyWaitMs);
         check = tlx::billing::VerifyChain(db);
     }
     sqlite3_close(db);

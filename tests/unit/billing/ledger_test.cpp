@@ -462,6 +462,8 @@ TEST_F(Ledger, ChainNamesTheFirstBillChangedRemovedOrOutOfOrder) {
         std::string found;
     } cases[] = {
         {"", "6 bills, chain intact"},
+        {"insert into calls(id_bill,destination) values(0,'no bill')", "6 bills, chain intact"},
+        {"update calls set id_bill=1 where id_call=5", "1 bill 1 was changed"},
         {"update bills set total_cost=9.5 where id_bill=3", "3 bill 3 was changed"},
         {"update calls set call_cost=0 where id_call=2", "1 bill 1 was changed"},
         {"update calls set id_bill=0 where id_call=2", "1 bill 1 was changed"},
