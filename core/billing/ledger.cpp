@@ -405,6 +405,7 @@ UpgradeOutcome UpgradeStore(const std::string& path, int busy_wait_ms) {
     std::error_code ec;
     std::string copy = path + ".before-upgrade";
     for (int n = 2; fs::exists(fs::u8path(copy), ec) || ec; ++n) {
+        if (n > 1000) return failed("no name is free for a copy beside it");
         copy = path + ".before-upgrade." + std::to_string(n);
     }
     {
