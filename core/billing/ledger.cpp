@@ -269,12 +269,17 @@ ChainCheck WalkChain(sqlite3* db, bool written_order, bool& disordered) {
         return fault(0, "the store has no seals: it is of the first edition (billsdb upgrade)");
     }
     // A read of its own, so a writer's commit halfway through cannot show as a fault.
-    if (!Exec(db, "begin"))
+    const bool own_read = sqlite3_get_autocommit(db) != 0;
+    if (own_read && !Exec(db, "begin")) {
         return fault(0, std::string("the store cannot be read: ") + sqlite3_errmsg(db));
+    }
     struct EndRead {
         sqlite3* db;
-        ~EndRead() { sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr); }
-    } end_read{db};
+        bool own;
+        ~EndRead() {
+            if (own) sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+        }
+    } end_read{db, own_read};
 
     BillRows rows(db, written_order);
     struct NoteOrder {
