@@ -92,8 +92,8 @@ int VerifyAtSize(long bills, const std::filesystem::path& dir) {
 int NewBill(int bills, const std::filesystem::path& dir, int edition) {
     const std::string path = (dir / "tlx-bench-bills.mdb").string();
     RemoveStore(path);
-    const std::string schema = std::string(StoreSchema()) +
-                               (edition >= 2 ? ";" + std::string(LedgerSchema()) : std::string());
+    std::string schema(StoreSchema());
+    if (edition >= 2) schema.append(";").append(LedgerSchema());
     sqlite3* db = nullptr;
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
         sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
