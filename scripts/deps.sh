@@ -7,6 +7,8 @@ packages=(
     # native tree: core, unit tests, simulator, benchmarks, fuzzers
     build-essential cmake ninja-build clang libclang-rt-14-dev googletest libgtest-dev
     libgmock-dev libbenchmark-dev libmcrypt-dev
+    # SHA-256 of the bills store's seals in the native tree (OpenSSL's libcrypto)
+    libssl-dev
     # windows tree: MinGW-w64 with posix threads, widl and the IDL imports
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev
     # the Windows installer: wixl builds it, msibuild mends it, msiinfo reads it

@@ -208,6 +208,11 @@ void BillsStore::StoreBill(Bill& bill, const Reporter& report) {
         }
         if (!errors_.empty()) reported();
     }
+    // The second edition's seal, in the bill's own transaction; without it nothing is stored.
+    if (!sqlite3_get_autocommit(db_) && bill.id != 0 && !SealStoredBill(bill.id)) {
+        reported();
+        sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+    }
     if (sqlite3_get_autocommit(db_) || !Exec("commit")) {
         // Nothing of the bill reached the store.
         if (!errors_.empty()) reported();

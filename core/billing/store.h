@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/billing/bill.h"
+#include "core/billing/ledger.h"
 #include "core/billing/recordset.h"
 
 struct sqlite3;
@@ -76,6 +77,24 @@ class BillsStore {
     sqlite3* db_ = nullptr;
     std::vector<StoreError> errors_;
     TableRecordset bills_, calls_;
+
+    // --- The second edition (ledger.h; bodies in store_ledger.cpp) ---
+  public:
+    // Stores a void of bill `original_id`: a new bill with the original's booth, every
+    // amount and every call's amounts negated, issued `now` by `operator_name`, linked to the
+    // original with the reason (console texts; required, at most kMaxVoidReason characters),
+    // and sealed, in one transaction. A void of a void, a second void and a void in a
+    // first-edition store are refused; the refusal says why.
+    VoidOutcome VoidBill(std::int64_t original_id, std::string_view operator_name,
+                         std::string_view reason, const LocalTime& now);
+    // Voided, a void, or neither; texts in the console's code page.
+    BillState StateOf(std::int64_t id) const;
+    // The chain recomputed (without a store: not intact, nothing said).
+    ChainCheck VerifyChain() const;
+
+  private:
+    // Seals bill `id` inside StoreBill's transaction; false (with errors()) when it cannot.
+    bool SealStoredBill(std::int64_t id);
 };
 
 // The schema of an empty store, from the column tables (core/billing/columns.h).

@@ -1,12 +1,14 @@
 #!/bin/bash
-# NewBill for a 20-call bill (compose, durable store, layout): natively, then under Wine.
+# NewBill for a 20-call bill (compose, durable store, sealed or not, layout): natively, then
+# under Wine; then the upgrade and chain check of a store of a million bills, natively.
 # Figures only. Uses build/native and build/windows.
-set -u
+#   billing.sh [BILLS] [CHAIN_BILLS]
+set -u -o pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BILLS=${1:-500}
-printf 'native:  '
-"$ROOT/build/native/tests/bench/billing/billing_bench" "$BILLS" || exit 1
-printf 'Wine:    '
+CHAIN_BILLS=${2:-1000000}
+"$ROOT/build/native/tests/bench/billing/billing_bench" "$BILLS" | sed 's/^/native:  /' || exit 1
 TLX_SUITE_LIMIT=600 "$ROOT/scripts/wine/run-test.sh" \
     "$ROOT/build/windows/tests/bench/billing/billing_bench.exe" "$BILLS" 2>/dev/null | tr -d '\r' |
-    grep '^NewBill' || exit 1
+    grep '^NewBill' | sed 's/^/Wine:    /' || exit 1
+"$ROOT/build/native/tests/bench/billing/billing_bench" verify "$CHAIN_BILLS" | sed 's/^/native:  /'

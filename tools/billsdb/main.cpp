@@ -1,6 +1,8 @@
 // billsdb: the bills store's own tool. The console never creates its store; this does.
 //   billsdb create FILE   a new, empty store (an existing file is never touched)
 //   billsdb check FILE    integrity, tables and columns of a store; exit 0 when sound
+//   billsdb upgrade FILE  a first-edition store to the second (seals and voids), after a copy
+//   billsdb verify FILE   recomputes the seals' chain; exit 0 when it holds
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -8,12 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "core/billing/ledger.h"
 #include "core/billing/store.h"
 
 namespace {
 
 int Usage() {
-    std::fputs("usage: billsdb create FILE | billsdb check FILE\n", stderr);
+    std::fputs("usage: billsdb create|check|upgrade|verify FILE\n", stderr);
     return 2;
 }
 
@@ -27,8 +30,10 @@ int Create(const std::string& path) {
     int rc =
         sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc == SQLITE_OK) {
-        rc = sqlite3_exec(db, std::string(tlx::billing::StoreSchema()).c_str(), nullptr, nullptr,
-                          nullptr);
+        // A new store is of the current edition from its first bill.
+        const std::string schema = std::string(tlx::billing::StoreSchema()) + ";" +
+                                   std::string(tlx::billing::LedgerSchema());
+        rc = sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
         std::fprintf(stderr, "billsdb: cannot create %s: %s\n", path.c_str(), sqlite3_errmsg(db));
@@ -57,10 +62,47 @@ int Check(const std::string& path) {
     return 0;
 }
 
+int Upgrade(const std::string& path) {
+    using Kind = tlx::billing::UpgradeOutcome::Kind;
+    const auto outcome = tlx::billing::UpgradeStore(path);
+    switch (outcome.kind) {
+        case Kind::kCurrent:
+            std::printf("%s: already of edition %d\n", path.c_str(), tlx::billing::kCurrentEdition);
+            return 0;
+        case Kind::kUpgraded:
+            std::printf("%s: upgraded to edition %d, %lld bills sealed; the old file is %s\n",
+                        path.c_str(), tlx::billing::kCurrentEdition,
+                        static_cast<long long>(outcome.sealed), outcome.copy_path.c_str());
+            return 0;
+        default:
+            std::fprintf(stderr, "billsdb: %s\n", outcome.message.c_str());
+            return 1;
+    }
+}
+
+int Verify(const std::string& path) {
+    sqlite3* db = nullptr;
+    tlx::billing::ChainCheck check;
+    if (tlx::billing::OpenForCheck(path, &db) != SQLITE_OK) {
+        check.what = sqlite3_errmsg(db);
+    } else {
+        check = tlx::billing::VerifyChain(db);
+    }
+    sqlite3_close(db);
+    if (!check.intact) {
+        std::fprintf(stderr, "billsdb: %s: %s\n", path.c_str(), check.what.c_str());
+        return 1;
+    }
+    std::printf("%s\n", check.Text().c_str());
+    return 0;
+}
+
 int Run(const std::vector<std::string>& args) {
     if (args.size() != 2) return Usage();
     if (args[0] == "create") return Create(args[1]);
     if (args[0] == "check") return Check(args[1]);
+    if (args[0] == "upgrade") return Upgrade(args[1]);
+    if (args[0] == "verify") return Verify(args[1]);
     return Usage();
 }
 

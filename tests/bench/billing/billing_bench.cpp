@@ -1,18 +1,22 @@
 // NewBill's own work for a 20-call bill, timed: compose it from a booth's print text, store it
-// durably in a fresh store, lay it out on a recording printer. Prints median and 99th
-// percentile; asserts nothing.
+// durably (and sealed, in a second-edition store) in a fresh store, lay it out on a recording
+// printer. Prints median and 99th percentile; asserts nothing.
 //   billing_bench [BILLS] [FOLDER]
 //   billing_bench fill FILE BILLS   (a store for the bills page's benchmark)
+//   billing_bench verify [BILLS] [FOLDER]   (upgrade and chain check of a store of BILLS bills,
+//                                           three calls each; a million by default)
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/billing/layout.h"
+#include "core/billing/ledger.h"
 #include "core/billing/store.h"
 #include "tests/unit/billing/recording_printer.h"
 
@@ -32,24 +36,68 @@ int Fill(const std::string& path, long bills) {
         "4.32 from n; insert into calls(id_bill, destination, end_date, duration, rate, "
         "call_taxes, call_cost, call_cost_taxes) select id_bill, '0044123'||k, '10:00:00', "
         "'60', 1.2, 0.24, 1.2, 1.44 from bills, (select 1 k union all select 2 union all "
-        "select 3); commit;";
+        "select 3) order by id_bill, k; commit;";
     const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) std::fprintf(stderr, "fill: %s\n", sqlite3_errmsg(db));
     sqlite3_close(db);
     return rc == SQLITE_OK ? 0 : 1;
 }
 
-int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "fill") return Fill(argv[2], std::atol(argv[3]));
-    const int bills = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
-    const std::filesystem::path dir =
-        argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path();
+double MsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+void RemoveStore(const std::string& path) {
+    for (const char* end : {"", "-wal", "-shm", ".before-upgrade"}) {
+        std::filesystem::remove(path + end);
+    }
+}
+
+// The upgrade (every bill sealed) and the chain check of a first-edition store at size.
+int VerifyAtSize(long bills, const std::filesystem::path& dir) {
+    const std::string path = (dir / "tlx-bench-chain.mdb").string();
+    RemoveStore(path);
+    auto start = std::chrono::steady_clock::now();
+    if (Fill(path, bills) != 0) return 1;
+    const double fill_ms = MsSince(start);
+    start = std::chrono::steady_clock::now();
+    const UpgradeOutcome up = UpgradeStore(path);
+    const double upgrade_ms = MsSince(start);
+    if (up.kind != UpgradeOutcome::Kind::kUpgraded) {
+        std::fprintf(stderr, "%s\n", up.message.c_str());
+        return 1;
+    }
+    sqlite3* db = nullptr;
+    OpenForCheck(path, &db);
+    start = std::chrono::steady_clock::now();
+    const std::clock_t cpu = std::clock();
+    const ChainCheck check = VerifyChain(db);
+    const double verify_ms = MsSince(start);
+    const double verify_cpu_ms = 1000.0 * static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
+    sqlite3_close(db);
+    std::error_code ec;
+    const auto size =
+        std::filesystem::file_size(path, ec) + std::filesystem::file_size(path + "-wal", ec);
+    std::printf(
+        "store of %ld bills, 3 calls each: %.1f MB, filled in %.0f ms\n"
+        "upgrade (copy, %lld seals): %.0f ms\n"
+        "chain check: %.0f ms, %.0f ms of processor time (%s)\n",
+        bills, size / 1e6, fill_ms, static_cast<long long>(up.sealed), upgrade_ms, verify_ms,
+        verify_cpu_ms, check.Text().c_str());
+    RemoveStore(path);
+    return check.intact ? 0 : 1;
+}
+
+// NewBill in a store of the given edition: median and 99th percentile.
+int NewBill(int bills, const std::filesystem::path& dir, int edition) {
     const std::string path = (dir / "tlx-bench-bills.mdb").string();
-    std::filesystem::remove(path);
+    RemoveStore(path);
+    std::string schema(StoreSchema());
+    if (edition >= 2) schema.append(";").append(LedgerSchema());
     sqlite3* db = nullptr;
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
-        sqlite3_exec(db, std::string(StoreSchema()).c_str(), nullptr, nullptr, nullptr) !=
-            SQLITE_OK) {
+        sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
         std::fprintf(stderr, "cannot make %s\n", path.c_str());
         return 1;
     }
@@ -72,18 +120,26 @@ int main(int argc, char** argv) {
                         [](const std::string& e) { std::fprintf(stderr, "%s", e.c_str()); });
         RecordingPrinter printer;
         LayoutBill(plan.bill, printer);
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
+        ms.push_back(MsSince(start));
     }
     store.Close();
-    std::filesystem::remove(path);
-    std::filesystem::remove(path + "-wal");
-    std::filesystem::remove(path + "-shm");
+    RemoveStore(path);
     std::sort(ms.begin(), ms.end());
     std::printf(
-        "NewBill, 20 calls (compose, durable store, layout), %d bills: median %.3f ms, "
+        "NewBill, 20 calls (compose, durable store%s, layout), %d bills: median %.3f ms, "
         "99th percentile %.3f ms\n",
-        bills, ms[ms.size() / 2], ms[ms.size() * 99 / 100]);
+        edition >= 2 ? ", sealed" : "", bills, ms[ms.size() / 2], ms[ms.size() * 99 / 100]);
     return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "fill") return Fill(argv[2], std::atol(argv[3]));
+    auto folder = [&](int at) {
+        return argc > at ? std::filesystem::path(argv[at]) : std::filesystem::temp_directory_path();
+    };
+    if (argc > 1 && std::string(argv[1]) == "verify") {
+        return VerifyAtSize(argc > 2 ? std::max(1L, std::atol(argv[2])) : 1000000L, folder(3));
+    }
+    const int bills = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
+    return NewBill(bills, folder(2), 1) || NewBill(bills, folder(2), 2);
 }
