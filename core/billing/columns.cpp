@@ -2,8 +2,12 @@
 
 namespace tlx::billing {
 
-std::string SchemaOf(std::span<const StoreTable> tables) {
-    std::string sql = "PRAGMA journal_mode = WAL;\n";
+std::string SchemaOf(int edition) {
+    std::string sql = edition == 1 ? "PRAGMA journal_mode = WAL;\n" : "";
+    std::vector<StoreTable> tables;
+    for (const StoreTable& table : kStoreTables) {
+        if (table.edition == edition) tables.push_back(table);
+    }
     for (const StoreTable& table : tables) {
         sql += "\nCREATE TABLE " + std::string(table.name) + " (\n";
         for (const Column& column : table.columns) {
@@ -17,7 +21,36 @@ std::string SchemaOf(std::span<const StoreTable> tables) {
         sql += "\nCREATE INDEX " + std::string(table.index) + " ON " + std::string(table.name) +
                "(" + std::string(table[table.indexed]) + ");\n";
     }
+    for (const StoreTable& table : tables) {
+        if (!table.edition_row) continue;
+        sql += "INSERT INTO " + std::string(table.name) + "(" + std::string(table[0]) +
+               ") VALUES (" + std::to_string(edition) + ");\n";
+    }
     return sql;
+}
+
+std::string StatementOn(const StoreTable& table, std::string_view pattern,
+                        std::initializer_list<std::size_t> columns) {
+    std::string sql;
+    std::size_t at = 0;
+    for (std::size_t open; (open = pattern.find('{', at)) != std::string_view::npos;) {
+        const std::size_t close = pattern.find('}', open);
+        if (close == std::string_view::npos) break;
+        sql += pattern.substr(at, open - at);
+        const std::string_view inside = pattern.substr(open + 1, close - open - 1);
+        std::size_t n = 0;
+        for (char c : inside) n = n * 10 + static_cast<std::size_t>(c - '0');
+        if (inside.empty()) {
+            sql += table.name;
+        } else if (inside.find_first_not_of("0123456789") == std::string_view::npos &&
+                   n < columns.size() && columns.begin()[n] < table.columns.size()) {
+            sql += table[columns.begin()[n]];
+        } else {
+            sql += pattern.substr(open, close - open + 1);  // as it is: SQLite refuses it
+        }
+        at = close + 1;
+    }
+    return sql += pattern.substr(at);
 }
 
 std::string ColumnList(const StoreTable& table) {

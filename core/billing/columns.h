@@ -1,7 +1,7 @@
 // The bills store's tables, column by column: the one place a column's name is written. The
-// schema billsdb creates, the store's checks, the statements' column lists, the bills page's
-// grids and the reprint all read these tables. A new table is a column enum, a column array
-// and a StoreTable added to kStoreTables.
+// schema billsdb creates and the upgrade adds, the store's checks, the statements, the bills
+// page's grids and the reprint all read these tables. A new table is a column enum, a column
+// array and a StoreTable, with the edition of the store that brings it, added to kStoreTables.
 //
 // How values are kept: issued_date is local time written as 'YYYY-MM-DD HH:MM:SS' (SQLite's
 // own date-time text), so it sorts in time order as text; end_date is the call's end time as
@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,9 +42,14 @@ struct Column {
 
 struct StoreTable {
     std::string_view name;
-    std::span<const Column> columns;  // in the table's order; the first is the store's key
-    std::string_view index = {};      // an index on the column `indexed`, if named
+    // In the table's order; the first is the row's key (store_edition's: its one value).
+    std::span<const Column> columns;
+    std::string_view index = {};  // an index on the column `indexed`, if named
     std::size_t indexed = 0;
+    // The store's edition that brings the table: 1 for the tables other programs read, later
+    // ones beside them (ledger.h). Made with a row that records its edition, if `edition_row`.
+    int edition = 1;
+    bool edition_row = false;
 
     std::string_view key() const { return columns.front().name; }
     std::string_view operator[](std::size_t column) const { return columns[column].name; }
@@ -95,11 +101,60 @@ inline constexpr std::array<Column, kCallsColumnCount> kCallsColumns = {{
 
 inline constexpr StoreTable kBillsTable{"bills", kBillsColumns};
 inline constexpr StoreTable kCallsTable{"calls", kCallsColumns, "calls_of_bill", kCallBill};
-// Every table of the store, in the order the schema creates them.
-inline constexpr std::array<StoreTable, 2> kStoreTables = {kBillsTable, kCallsTable};
 
-// The schema of an empty store: WAL journal, the tables, their indexes.
-std::string SchemaOf(std::span<const StoreTable> tables);
+// The second edition, beside the first's tables, whose rows and statements stay as they are.
+// bill_seals: one seal per bill, in id order: SHA-256 over the previous bill's seal and the
+// bill's canonical form (README.md, "The second edition"); previous_id is the id of the bill
+// sealed before it (0 for the first), so a removed bill shows as a gap.
+enum SealsColumn : std::size_t { kSealBill, kSealPrevious, kSealValue, kSealsColumnCount };
+inline constexpr std::array<Column, kSealsColumnCount> kSealsColumns = {{
+    {kBillsColumns[kBillId].name, "INTEGER PRIMARY KEY", FieldKind::kKey},
+    {"previous_id", "INTEGER NOT NULL", FieldKind::kKey},
+    {"seal", "BLOB NOT NULL"},
+}};
+
+// bill_voids: a void is a bill of its own, in bills and calls, whose amounts are the
+// original's negated; this links it to the original with who voided it, when (local time, as
+// issued_date) and why. A bill is voided at most once.
+enum VoidsColumn : std::size_t {
+    kVoidOriginal,
+    kVoidBill,
+    kVoidOperator,
+    kVoidTime,
+    kVoidReason,
+    kVoidsColumnCount
+};
+inline constexpr std::array<Column, kVoidsColumnCount> kVoidsColumns = {{
+    {"id_original", "INTEGER PRIMARY KEY", FieldKind::kKey},
+    {"id_void", "INTEGER NOT NULL UNIQUE", FieldKind::kKey},
+    {kBillsColumns[kBillOperator].name, "TEXT"},
+    {"voided_at", "TEXT", FieldKind::kTime},
+    {"reason", "TEXT"},
+}};
+
+// store_edition: the schema's version, one row. A store without it is of the first edition.
+enum EditionColumn : std::size_t { kEditionVersion, kEditionColumnCount };
+inline constexpr std::array<Column, kEditionColumnCount> kEditionColumns = {{
+    {"version", "INTEGER NOT NULL"},
+}};
+
+inline constexpr StoreTable kSealsTable{
+    .name = "bill_seals", .columns = kSealsColumns, .edition = 2};
+inline constexpr StoreTable kVoidsTable{
+    .name = "bill_voids", .columns = kVoidsColumns, .edition = 2};
+inline constexpr StoreTable kEditionTable{
+    .name = "store_edition", .columns = kEditionColumns, .edition = 2, .edition_row = true};
+
+// Every table of the store, in the order the schema creates them.
+inline constexpr std::array<StoreTable, 5> kStoreTables = {kBillsTable, kCallsTable, kSealsTable,
+                                                           kVoidsTable, kEditionTable};
+
+// The tables `edition` brings to a store: for the first, WAL journal, the tables, their
+// indexes; for a later one, its tables, their indexes and the row recording the edition.
+std::string SchemaOf(int edition);
+// `pattern` with the table's names: "{}" is the table's, "{n}" that of the n-th of `columns`.
+std::string StatementOn(const StoreTable& table, std::string_view pattern,
+                        std::initializer_list<std::size_t> columns = {});
 // "a,b,c": the table's columns as a select lists them.
 std::string ColumnList(const StoreTable& table);
 std::vector<std::string> ColumnNames(const StoreTable& table);

@@ -10,12 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/billing/columns.h"
+
 namespace tlx::billing {
 namespace {
-
-constexpr char kLedgerSchema[] =
-#include "ledger.sql.inc"
-    ;
 
 struct Finalize {
     void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
@@ -26,9 +24,9 @@ struct CloseDb {
 };
 using Db = std::unique_ptr<sqlite3, CloseDb>;
 
-Statement Prepare(sqlite3* db, const char* sql) {
+Statement Prepare(sqlite3* db, const std::string& sql) {
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) return nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) return nullptr;
     return Statement(raw);
 }
 
@@ -36,10 +34,11 @@ bool Exec(sqlite3* db, const char* sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-bool HasTable(sqlite3* db, const char* name) {
+bool HasTable(sqlite3* db, const StoreTable& table) {
     Statement s = Prepare(db, "select 1 from sqlite_schema where type='table' and name=?");
     if (!s) return false;
-    sqlite3_bind_text(s.get(), 1, name, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s.get(), 1, table.name.data(), static_cast<int>(table.name.size()),
+                      SQLITE_STATIC);
     return sqlite3_step(s.get()) == SQLITE_ROW;
 }
 
@@ -103,14 +102,17 @@ Digest SealOver(const Digest& previous, const std::string& form) {
 class BillRows {
   public:
     explicit BillRows(sqlite3* db, bool written_order = false)
-        : bills_(Prepare(db, "select id_bill, issued_date, * from bills order by id_bill")),
-          calls_(Prepare(db, written_order
-                                 ? "select id_bill, * from calls order by id_call"
-                                 : "select id_bill, * from calls order by id_bill, id_call")),
-          voids_(Prepare(db, "select id_void, * from bill_voids order by id_void")),
+        : bills_(Prepare(db, StatementOn(kBillsTable, "select {0}, {1}, * from {} order by {0}",
+                                         {kBillId, kBillIssued}))),
+          calls_(Prepare(db, StatementOn(kCallsTable,
+                                         written_order ? "select {0}, * from {} order by {1}"
+                                                       : "select {0}, * from {} order by {0}, {1}",
+                                         {kCallBill, kCallId}))),
+          voids_(Prepare(
+              db, StatementOn(kVoidsTable, "select {0}, * from {} order by {0}", {kVoidBill}))),
           written_order_(written_order),
           db_(db) {
-        ok_ = bills_ && calls_ && (voids_ || !HasTable(db, "bill_voids"));
+        ok_ = bills_ && calls_ && (voids_ || !HasTable(db, kVoidsTable));
         call_ = Step(calls_);
         void_ = Step(voids_);
     }
@@ -180,6 +182,12 @@ std::optional<std::int64_t> SecondsOf(const std::string& stored) {
     return days * 86400 + t->hour * 3600 + t->minute * 60 + t->second;
 }
 
+// A bill's seal: its id, the id of the bill sealed before it, the seal.
+std::string InsertSeal() {
+    return StatementOn(kSealsTable, "insert into {}({0}, {1}, {2}) values(?,?,?)",
+                       {kSealBill, kSealPrevious, kSealValue});
+}
+
 std::string Id(std::int64_t id) {
     return std::to_string(id);
 }
@@ -187,21 +195,27 @@ std::string Id(std::int64_t id) {
 }  // namespace
 
 std::string_view LedgerSchema() {
-    return kLedgerSchema;
+    static const std::string schema = SchemaOf(kCurrentEdition);
+    return schema;
 }
 
 int StoreEdition(sqlite3* db) {
-    if (!HasTable(db, "store_edition")) return 1;
-    Statement s = Prepare(db, "select max(version) from store_edition");
+    if (!HasTable(db, kEditionTable)) return 1;
+    Statement s =
+        Prepare(db, StatementOn(kEditionTable, "select max({0}) from {}", {kEditionVersion}));
     return s && sqlite3_step(s.get()) == SQLITE_ROW ? sqlite3_column_int(s.get(), 0) : 1;
 }
 
 std::optional<Digest> SealOf(sqlite3* db, std::int64_t id, const Digest& previous) {
-    Statement bill = Prepare(db, "select * from bills where id_bill=?");
-    Statement calls = Prepare(db, "select * from calls where id_bill=? order by id_call");
-    Statement link = HasTable(db, "bill_voids")
-                         ? Prepare(db, "select * from bill_voids where id_void=?")
-                         : nullptr;
+    Statement bill =
+        Prepare(db, StatementOn(kBillsTable, "select * from {} where {0}=?", {kBillId}));
+    Statement calls =
+        Prepare(db, StatementOn(kCallsTable, "select * from {} where {0}=? order by {1}",
+                                {kCallBill, kCallId}));
+    Statement link =
+        HasTable(db, kVoidsTable)
+            ? Prepare(db, StatementOn(kVoidsTable, "select * from {} where {0}=?", {kVoidBill}))
+            : nullptr;
     if (!bill || !calls) return std::nullopt;
     std::string form;
     sqlite3_bind_int64(bill.get(), 1, id);
@@ -219,7 +233,7 @@ std::optional<Digest> SealOf(sqlite3* db, std::int64_t id, const Digest& previou
 }
 
 int SealNewestBill(sqlite3* db, std::int64_t id, std::string* error) {
-    if (!HasTable(db, "bill_seals")) return SQLITE_OK;  // a first-edition store has no seals
+    if (!HasTable(db, kSealsTable)) return SQLITE_OK;  // a first-edition store has no seals
     // The error as it happens: finalizing the statements afterwards would clear it.
     auto failed = [&] {
         const int code = sqlite3_extended_errcode(db);
@@ -229,7 +243,8 @@ int SealNewestBill(sqlite3* db, std::int64_t id, std::string* error) {
     Digest previous{};
     std::int64_t previous_id = 0;
     Statement last =
-        Prepare(db, "select id_bill, seal from bill_seals order by id_bill desc limit 1");
+        Prepare(db, StatementOn(kSealsTable, "select {0}, {1} from {} order by {0} desc limit 1",
+                                {kSealBill, kSealValue}));
     if (!last) return failed();
     const int rc = sqlite3_step(last.get());
     if (rc == SQLITE_ROW) {
@@ -242,8 +257,7 @@ int SealNewestBill(sqlite3* db, std::int64_t id, std::string* error) {
     }
     const auto seal = SealOf(db, id, previous);
     if (!seal) return failed();
-    Statement insert =
-        Prepare(db, "insert into bill_seals(id_bill, previous_id, seal) values(?,?,?)");
+    Statement insert = Prepare(db, InsertSeal());
     if (!insert) return failed();
     sqlite3_bind_int64(insert.get(), 1, id);
     sqlite3_bind_int64(insert.get(), 2, previous_id);
@@ -265,7 +279,7 @@ ChainCheck WalkChain(sqlite3* db, bool written_order, bool& disordered) {
         check.what = std::move(what);
         return check;
     };
-    if (StoreEdition(db) < 2 || !HasTable(db, "bill_seals")) {
+    if (StoreEdition(db) < kSealsTable.edition || !HasTable(db, kSealsTable)) {
         return fault(0, "the store has no seals: it is of the first edition (billsdb upgrade)");
     }
     // A read of its own, so a writer's commit halfway through cannot show as a fault.
@@ -288,7 +302,8 @@ ChainCheck WalkChain(sqlite3* db, bool written_order, bool& disordered) {
         ~NoteOrder() { disordered = rows.disordered(); }
     } note_order{rows, disordered};
     Statement seals =
-        Prepare(db, "select id_bill, previous_id, seal from bill_seals order by id_bill");
+        Prepare(db, StatementOn(kSealsTable, "select {0}, {1}, {2} from {} order by {0}",
+                                {kSealBill, kSealPrevious, kSealValue}));
     if (!rows.ok() || !seals) {
         return fault(0, std::string("the store cannot be read: ") + sqlite3_errmsg(db));
     }
@@ -379,10 +394,14 @@ UpgradeOutcome UpgradeStore(const std::string& path, int busy_wait_ms) {
     }
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), busy_wait_ms);
-    if (Statement probe = Prepare(db.get(), "select 1 from bills, calls limit 0"); !probe) {
-        failed(sqlite3_errmsg(db.get()));
-        out.kind = UpgradeOutcome::Kind::kNoStore;
-        return out;
+    for (const StoreTable& table : kStoreTables) {
+        if (table.edition > 1) continue;
+        if (Statement probe = Prepare(db.get(), StatementOn(table, "select 1 from {} limit 0"));
+            !probe) {
+            failed(sqlite3_errmsg(db.get()));
+            out.kind = UpgradeOutcome::Kind::kNoStore;
+            return out;
+        }
     }
     if (StoreEdition(db.get()) >= kCurrentEdition) {
         out.kind = UpgradeOutcome::Kind::kCurrent;
@@ -442,11 +461,12 @@ UpgradeOutcome UpgradeStore(const std::string& path, int busy_wait_ms) {
     out.copy_path = copy;
 
     // New tables and every bill's seal in id order, all in the one transaction.
-    if (!Exec(db.get(), kLedgerSchema)) return failed(sqlite3_errmsg(db.get()));
+    if (!Exec(db.get(), std::string(LedgerSchema()).c_str())) {
+        return failed(sqlite3_errmsg(db.get()));
+    }
     {
         BillRows rows(db.get());
-        Statement insert =
-            Prepare(db.get(), "insert into bill_seals(id_bill, previous_id, seal) values(?,?,?)");
+        Statement insert = Prepare(db.get(), InsertSeal());
         if (!rows.ok() || !insert) return failed(sqlite3_errmsg(db.get()));
         Digest previous{};
         std::int64_t previous_id = 0;
@@ -471,10 +491,11 @@ UpgradeOutcome UpgradeStore(const std::string& path, int busy_wait_ms) {
 
 BillState StateOf(sqlite3* db, std::int64_t id) {
     BillState state;
-    if (!db || !HasTable(db, "bill_voids")) return state;
-    Statement s = Prepare(db,
-                          "select id_original, id_void, operator, voided_at, reason from "
-                          "bill_voids where id_original=?1 or id_void=?1");
+    if (!db || !HasTable(db, kVoidsTable)) return state;
+    Statement s =
+        Prepare(db, StatementOn(kVoidsTable,
+                                "select {0}, {1}, {2}, {3}, {4} from {} where {0}=?1 or {1}=?1",
+                                {kVoidOriginal, kVoidBill, kVoidOperator, kVoidTime, kVoidReason}));
     if (!s) return state;
     sqlite3_bind_int64(s.get(), 1, id);
     if (sqlite3_step(s.get()) != SQLITE_ROW) return state;
@@ -482,13 +503,13 @@ BillState StateOf(sqlite3* db, std::int64_t id) {
         const auto* t = sqlite3_column_text(s.get(), i);
         return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
     };
-    const std::int64_t original = sqlite3_column_int64(s.get(), 0);
-    const std::int64_t void_id = sqlite3_column_int64(s.get(), 1);
+    const std::int64_t original = sqlite3_column_int64(s.get(), kVoidOriginal);
+    const std::int64_t void_id = sqlite3_column_int64(s.get(), kVoidBill);
     state.kind = original == id ? BillState::Kind::kVoided : BillState::Kind::kVoid;
     state.other_id = original == id ? void_id : original;
-    state.operator_name = text(2);
-    state.voided_at = text(3);
-    state.reason = text(4);
+    state.operator_name = text(kVoidOperator);
+    state.voided_at = text(kVoidTime);
+    state.reason = text(kVoidReason);
     return state;
 }
 

@@ -3,7 +3,9 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <string>
 
+#include "core/billing/columns.h"
 #include "core/billing/store.h"
 
 namespace tlx::billing {
@@ -28,16 +30,24 @@ bool Blank(std::string_view text) {
 // The void's rows: the original's booth and calls, every amount negated ("0.0 -" so a zero
 // stays +0.00 when printed). A rate is a price, not an amount: the void repeats it, so its
 // lines read as the original's.
-constexpr char kInsertVoid[] =
-    "insert into bills(issued_date,operator,cabin_number,total_cost,total_taxes,"
-    "total_cost_taxes) select ?,?,cabin_number,0.0-total_cost,0.0-total_taxes,"
-    "0.0-total_cost_taxes from bills where id_bill=?";
-constexpr char kInsertVoidCalls[] =
-    "insert into calls(id_bill,destination,end_date,duration,rate,call_taxes,call_cost,"
-    "call_cost_taxes) select ?,destination,end_date,duration,rate,0.0-call_taxes,"
-    "0.0-call_cost,0.0-call_cost_taxes from calls where id_bill=? order by id_call";
-constexpr char kInsertLink[] =
-    "insert into bill_voids(id_original,id_void,operator,voided_at,reason) values(?,?,?,?,?)";
+std::string InsertVoid() {
+    return StatementOn(kBillsTable,
+                       "insert into {}({1},{2},{3},{4},{5},{6}) select ?,?,{3},0.0-{4},0.0-{5},"
+                       "0.0-{6} from {} where {0}=?",
+                       {kBillId, kBillIssued, kBillOperator, kBillCabin, kBillTotalCost,
+                        kBillTotalTax, kBillTotalWithTax});
+}
+std::string InsertVoidCalls() {
+    return StatementOn(kCallsTable,
+                       "insert into {}({1},{2},{3},{4},{5},{6},{7},{8}) select ?,{2},{3},{4},{5},"
+                       "0.0-{6},0.0-{7},0.0-{8} from {} where {1}=? order by {0}",
+                       {kCallId, kCallBill, kCallDestination, kCallEnd, kCallDuration, kCallRate,
+                        kCallTax, kCallCost, kCallWithTax});
+}
+std::string InsertLink() {
+    return StatementOn(kVoidsTable,
+                       "insert into {}(" + ColumnList(kVoidsTable) + ") values(?,?,?,?,?)");
+}
 
 }  // namespace
 
@@ -96,15 +106,16 @@ VoidOutcome BillsStore::VoidBill(std::int64_t original_id, std::string_view oper
     // One writer at a time: what is checked below still holds when the void is written.
     if (!Exec("begin immediate")) return failed();
 
-    auto prepare = [&](const char* sql) {
+    auto prepare = [&](const std::string& sql) {
         sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(db_, sql, -1, &raw, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
             Fail(sqlite3_extended_errcode(db_));
         }
         return Statement(raw);
     };
     {
-        Statement exists = prepare("select 1 from bills where id_bill=?");
+        Statement exists =
+            prepare(StatementOn(kBillsTable, "select 1 from {} where {0}=?", {kBillId}));
         if (!exists) return failed();
         sqlite3_bind_int64(exists.get(), 1, original_id);
         const int rc = sqlite3_step(exists.get());
@@ -126,7 +137,7 @@ VoidOutcome BillsStore::VoidBill(std::int64_t original_id, std::string_view oper
     auto run = [&](const Statement& s) {
         return s && (sqlite3_step(s.get()) == SQLITE_DONE || Fail(sqlite3_extended_errcode(db_)));
     };
-    Statement insert = prepare(kInsertVoid);
+    Statement insert = prepare(InsertVoid());
     if (!insert) return failed();
     sqlite3_bind_text(insert.get(), 1, issued.data(), static_cast<int>(issued.size()),
                       SQLITE_STATIC);
@@ -135,13 +146,13 @@ VoidOutcome BillsStore::VoidBill(std::int64_t original_id, std::string_view oper
     if (!run(insert)) return failed();
     out.void_id = sqlite3_last_insert_rowid(db_);
 
-    Statement calls = prepare(kInsertVoidCalls);
+    Statement calls = prepare(InsertVoidCalls());
     if (!calls) return failed();
     sqlite3_bind_int64(calls.get(), 1, out.void_id);
     sqlite3_bind_int64(calls.get(), 2, original_id);
     if (!run(calls)) return failed();
 
-    Statement link = prepare(kInsertLink);
+    Statement link = prepare(InsertLink());
     if (!link) return failed();
     sqlite3_bind_int64(link.get(), 1, original_id);
     sqlite3_bind_int64(link.get(), 2, out.void_id);
