@@ -25,9 +25,19 @@ BillsDatabase::BillsDatabase()
           }}) {}
 
 bool BillsDatabase::OpenDatabase() {
-    if (store_.Open(std::string(tlx::billing::kStoreFile))) return true;
+    const std::string path(tlx::billing::kStoreFile);
+    // On its own connection, before the store opens: a missing or foreign file is left to the
+    // store's own messages below.
+    startup_ = tlx::billing::CheckStoreAtStartup(path);
+    if (store_.Open(path)) return true;
     ReportDatabaseError(tlx::billing::ErrorList(store_.errors()));
     return false;
+}
+
+bool BillsDatabase::second_edition() const {
+    using Kind = tlx::billing::UpgradeOutcome::Kind;
+    const Kind kind = startup_.upgrade.kind;
+    return is_open() && (kind == Kind::kCurrent || kind == Kind::kUpgraded);
 }
 
 void BillsDatabase::StoreBill(tlx::billing::Bill& bill) {

@@ -15,8 +15,12 @@ class BillsDatabase {
   public:
     BillsDatabase();
 
-    // Opens "bills.mdb" in the current folder; never creates it.
+    // Opens "bills.mdb" in the current folder; never creates it. A store of the first edition is
+    // upgraded first, and the chain of seals is checked (startup_check()).
     bool OpenDatabase();
+    const tlx::billing::StartupCheck& startup_check() const { return startup_; }
+    // Bills can be voided: the store is of the second edition.
+    bool second_edition() const;
     void CloseDatabase() { store_.Close(); }
     bool is_open() const { return store_.is_open(); }
     // Stores the bill and its calls and sets its id; failures are reported as they happen.
@@ -25,6 +29,7 @@ class BillsDatabase {
 
   private:
     tlx::billing::BillsStore store_;
+    tlx::billing::StartupCheck startup_;
 };
 
 }  // namespace tlx::console

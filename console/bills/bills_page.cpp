@@ -7,6 +7,7 @@
 #include "core/billing/layout.h"
 #include "core/console/settings_keys.h"
 #include "core/console/texts.h"
+#include "win32/text.h"
 
 namespace tlx::console {
 
@@ -22,6 +23,31 @@ billing::LocalTime Now() {
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
+// Why a bill is voided: required, at most as long as the store keeps.
+class VoidReasonDlg : public tlx::win32::Dialog {
+  public:
+    const std::string& reason() const { return reason_; }
+
+  protected:
+    bool OnInitDialog() override {
+        SendMessageA(Item(IDC_VOID_REASON), EM_LIMITTEXT, billing::kMaxVoidReason, 0);
+        return true;
+    }
+    void OnOK() override {
+        reason_ = ItemText(IDC_VOID_REASON);
+        if (reason_.find_first_not_of(" \t") == std::string::npos) {
+            tlx::win32::MessageBox(hwnd(), texts::kVoidNeedsReason, texts::kVoidCaption,
+                                   MB_OK | MB_ICONEXCLAMATION);
+            SetFocus(Item(IDC_VOID_REASON));
+            return;
+        }
+        End(IDOK);
+    }
+
+  private:
+    std::string reason_;
+};
+
 }  // namespace
 
 CBillsDlg::CBillsDlg(BillsDatabase& database, SettingsStore& settings,
@@ -36,6 +62,9 @@ CBillsDlg::CBillsDlg(BillsDatabase& database, SettingsStore& settings,
     if (!database_.OpenDatabase()) {
         MessageBoxA(nullptr, std::string(texts::kNoDatabase).c_str(),
                     std::string(texts::kInformationCaption).c_str(), MB_OK | MB_ICONINFORMATION);
+    } else if (const std::string& message = database_.startup_check().message; !message.empty()) {
+        // A changed store, or one that could not be upgraded: said once, before the login.
+        tlx::win32::MessageBox(nullptr, message, texts::kBillsStoreCaption, MB_OK | MB_ICONWARNING);
     }
 }
 
@@ -51,6 +80,7 @@ bool CBillsDlg::OnInitDialog() {
     bills_grid_.OnCurrentRowChanged([this] {
         UpdatePrintButton();
         ShowCallsOfCurrentBill();
+        ShowStateOfCurrentBill();
     });
     // The newest bill is a click away: the index column sorts either way.
     bills_grid_.OnColumnClick([this](int column) {
@@ -60,14 +90,37 @@ bool CBillsDlg::OnInitDialog() {
         bills_grid_.ShowSortMark(column, !bills.descending());
         bills_grid_.SetDataSource(&bills_rows_);
     });
+    // Voided bills grey, voids red.
+    bills_rows_.SetStyleOf([this](std::int64_t id) {
+        switch (database_.store().StateOf(id).kind) {
+            case billing::BillState::Kind::kVoided:
+                return RowStyle::kMuted;
+            case billing::BillState::Kind::kVoid:
+                return RowStyle::kAlert;
+            case billing::BillState::Kind::kNormal:
+                break;
+        }
+        return RowStyle::kNormal;
+    });
+    const auto& check = database_.startup_check();
+    if (database_.is_open()) {
+        SetItemText(IDC_STORE_CHECK, database_.second_edition()
+                                         ? texts::StoreChecked(check.chain.Text())
+                                         : std::string(texts::kStoreNotUpgraded));
+    }
     RefreshBills();
     ShowCallsOfCurrentBill();
     return true;
 }
 
 bool CBillsDlg::OnCommand(int id, int, HWND) {
-    if (id != IDC_REPRINT) return false;
-    ReprintSelectedBill();
+    if (id == IDC_REPRINT) {
+        ReprintSelectedBill();
+    } else if (id == IDC_VOID) {
+        VoidSelectedBill();
+    } else {
+        return false;
+    }
     return true;
 }
 
@@ -77,8 +130,32 @@ bool CBillsDlg::OnNotify(const NMHDR& header, LRESULT& result) {
 
 void CBillsDlg::UpdatePrintButton() {
     auto& bills = database_.store().bills();
-    tlx::win32::Window(Item(IDC_REPRINT))
-        .Enable(bills_loaded_ && bills.RecordCount() != 0 && bills.current() >= 0);
+    const bool selected = bills_loaded_ && bills.RecordCount() != 0 && bills.current() >= 0;
+    tlx::win32::Window(Item(IDC_REPRINT)).Enable(selected);
+    tlx::win32::Window(Item(IDC_VOID)).Enable(selected && database_.second_edition());
+}
+
+std::int64_t CBillsDlg::CurrentBillId() {
+    auto& bills = database_.store().bills();
+    if (!bills_loaded_ || bills.RecordCount() == 0 || bills.current() < 0) return 0;
+    const auto* field = bills.Field(billing::kBillsTable.key());
+    return field ? billing::AsInteger(*field).value_or(0) : 0;
+}
+
+void CBillsDlg::ShowStateOfCurrentBill() {
+    const std::int64_t id = CurrentBillId();
+    const billing::BillState state = id != 0 ? database_.store().StateOf(id) : billing::BillState{};
+    std::string head;
+    const auto at = billing::ParseStored(state.voided_at);
+    const std::string when = at ? RegionalTime(*at) : state.voided_at;
+    if (state.kind == billing::BillState::Kind::kVoided)
+        head = texts::VoidedBy(state.other_id, when);
+    if (state.kind == billing::BillState::Kind::kVoid) head = texts::VoidOf(state.other_id, when);
+    // The dash is written wide: it is not in every code page the operator's texts come in.
+    const std::wstring line = head.empty() ? std::wstring()
+                                           : tlx::win32::WideFromAnsi(head) + L" \u2014 " +
+                                                 tlx::win32::WideFromAnsi(state.reason);
+    SetWindowTextW(Item(IDC_BILL_STATE), line.c_str());
 }
 
 void CBillsDlg::RefreshBills() {
@@ -93,6 +170,7 @@ void CBillsDlg::RefreshBills() {
         return;
     }
     bills_loaded_ = false;
+    bills_rows_.ForgetStyles();
     bills_grid_.SetDataSource(nullptr);
     bills_loaded_ = true;
     bills_grid_.SetDataSource(&bills_rows_);
@@ -123,7 +201,42 @@ void CBillsDlg::ShowCalls(std::uint32_t bill_id) {
 void CBillsDlg::ReprintSelectedBill() {
     auto& store = database_.store();
     if (!bills_loaded_ || store.bills().current() < 0) return;  // nothing to print
-    PrintBill(billing::StoredBill(store.bills(), store.calls()));
+    billing::Bill bill = billing::StoredBill(store.bills(), store.calls());
+    // A void prints what it cancels every time.
+    const billing::BillState state = store.StateOf(bill.id);
+    if (state.kind == billing::BillState::Kind::kVoid) {
+        bill.voids = billing::VoidNote{state.other_id, state.reason, {}, {}};
+    }
+    PrintBill(std::move(bill));
+}
+
+void CBillsDlg::VoidSelectedBill() {
+    auto& store = database_.store();
+    const std::int64_t id = CurrentBillId();
+    if (id == 0) return;
+    const billing::Bill original = billing::StoredBill(store.bills(), store.calls());
+    VoidReasonDlg reason;
+    if (reason.RunModal(IDD_VOID_REASON, hwnd()) != IDOK) return;
+    const std::string question =
+        texts::ConfirmVoid(id, RegionalAmount(original.total_cost_with_tax));
+    if (tlx::win32::MessageBox(hwnd(), question, texts::kVoidCaption,
+                               MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+        return;
+    }
+    const billing::VoidOutcome out = store.VoidBill(id, operator_name_, reason.reason(), Now());
+    if (out.void_id == 0) {
+        tlx::win32::MessageBox(hwnd(), out.refusal, texts::kVoidCaption, MB_OK | MB_ICONSTOP);
+        return;
+    }
+    // The void is the newest bill: selected in the list read again, then printed from the
+    // store as a reprint would print it.
+    RefreshBills();
+    auto& bills = store.bills();
+    const auto rows = bills.RecordCount();
+    if (rows == 0) return;
+    bills.MoveTo(bills.descending() ? 0 : rows - 1);
+    bills_grid_.SetDataSource(&bills_rows_);
+    if (CurrentBillId() == out.void_id) ReprintSelectedBill();
 }
 
 void CBillsDlg::NewBill(std::string_view print_text) {
@@ -140,6 +253,10 @@ void CBillsDlg::PrintBill(billing::Bill bill) {
     bill.commercial_name = settings_.Read(settings::kCommercialName);
     for (std::size_t i = 0; i < billing::kLabelCount; ++i) {
         bill.labels[i] = settings_.Read(settings::kBillLabels[i]);
+    }
+    if (bill.voids) {
+        bill.voids->void_label = settings_.Read(settings::kVoidLabel);
+        bill.voids->reason_label = settings_.Read(settings::kVoidReasonLabel);
     }
     gdi_printer_.SetJobName("Tellarix bill " + std::to_string(static_cast<std::uint32_t>(bill.id)));
     try {

@@ -1,6 +1,6 @@
 // The bills page: the home of billing. A booth's print request becomes a bill here (composed,
 // stored, printed); the page lists the printed bills with the calls of the selected one and
-// prints a stored bill again.
+// prints a stored bill again, and voids one: a new bill with the amounts negated, linked to it.
 #pragma once
 
 #include <memory>
@@ -33,6 +33,8 @@ class CBillsDlg : public tlx::win32::Dialog {
     void ShowCallsOfCurrentBill();
     void ShowCalls(std::uint32_t bill_id);
     void ReprintSelectedBill();
+    // Asks why and whether, stores the void, prints it and lists it.
+    void VoidSelectedBill();
 
     // The printer bills go to instead of the default printer (benchmarks hand one in).
     void SetPrinter(std::unique_ptr<tlx::billing::ReportPrinter> printer) {
@@ -45,8 +47,12 @@ class CBillsDlg : public tlx::win32::Dialog {
     bool OnNotify(const NMHDR& header, LRESULT& result) override;
 
   private:
-    // Print only with a bill to print: a store, a list and a selected row.
+    // Print only with a bill to print: a store, a list and a selected row; Void as well, in a
+    // store of the second edition.
     void UpdatePrintButton();
+    // Under the grids: whether the selected bill is voided or a void.
+    void ShowStateOfCurrentBill();
+    std::int64_t CurrentBillId();
 
     BillsDatabase& database_;
     SettingsStore& settings_;

@@ -16,7 +16,9 @@ std::string LocaleText(LCTYPE what) {
     return buffer;
 }
 
-// An amount as the operator's regional settings write numbers, with two decimals.
+}  // namespace
+
+// Two decimals, with the regional separators.
 std::string RegionalAmount(double value) {
     std::string decimal = LocaleText(LOCALE_SDECIMAL), thousand = LocaleText(LOCALE_STHOUSAND);
     NUMBERFMTA format{};
@@ -46,6 +48,8 @@ std::string RegionalTime(const billing::LocalTime& t) {
     GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, sizeof time);
     return std::string(date) + " " + time;
 }
+
+namespace {
 
 // A stored value as the grids show it; one that cannot be read shows as nothing.
 std::string Shown(billing::FieldKind kind, const billing::Value& value) {
@@ -90,6 +94,21 @@ std::string StoredRows::CellText(int row, int column) {
     const billing::Row* values = recordset_.RowAt(row);
     if (!values || field < 0) return {};
     return Shown(table_.columns[at].kind, (*values)[static_cast<std::size_t>(field)]);
+}
+
+RowStyle StoredRows::StyleOf(int row) {
+    if (!style_of_ || field_of_column_.empty() || field_of_column_.front() < 0) {
+        return RowStyle::kNormal;
+    }
+    const billing::Row* values = recordset_.RowAt(row);
+    if (!values) return RowStyle::kNormal;
+    const auto key =
+        billing::AsInteger((*values)[static_cast<std::size_t>(field_of_column_.front())]);
+    if (!key) return RowStyle::kNormal;
+    // Drawing asks again with every repaint; the store is asked once per bill.
+    const auto known = styles_.find(*key);
+    if (known != styles_.end()) return known->second;
+    return styles_[*key] = style_of_(*key);
 }
 
 }  // namespace tlx::console

@@ -2,6 +2,10 @@
 // stored value is shown as the operator's regional settings write it.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "console/widgets/data_grid.h"
@@ -9,6 +13,10 @@
 #include "core/billing/recordset.h"
 
 namespace tlx::console {
+
+// A time and an amount as the grids show them: the operator's regional settings.
+std::string RegionalTime(const tlx::billing::LocalTime& t);
+std::string RegionalAmount(double value);
 
 class StoredRows : public GridRows {
   public:
@@ -22,11 +30,21 @@ class StoredRows : public GridRows {
     int CurrentRow() override { return static_cast<int>(recordset_.current()); }
     void MoveTo(int row) override { recordset_.MoveTo(row); }
     void Prefetch(int first) override { recordset_.RowAt(first); }
+    RowStyle StyleOf(int row) override;
+
+    // How the row of each key stands out, asked once per key until ForgetStyles (none: plain).
+    void SetStyleOf(std::function<RowStyle(std::int64_t key)> style_of) {
+        style_of_ = std::move(style_of);
+        styles_.clear();
+    }
+    void ForgetStyles() { styles_.clear(); }
 
   private:
     tlx::billing::Recordset& recordset_;
     tlx::billing::StoreTable table_;
     std::vector<int> field_of_column_;  // the recordset's field of each of the table's columns
+    std::function<RowStyle(std::int64_t)> style_of_;
+    std::unordered_map<std::int64_t, RowStyle> styles_;
 };
 
 }  // namespace tlx::console

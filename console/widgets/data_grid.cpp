@@ -104,6 +104,20 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
             if (on_row_changed_) on_row_changed_();
             return true;
         }
+        case NM_CUSTOMDRAW: {
+            // Only the text's colour changes; the list draws everything else as usual.
+            auto& draw =
+                const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(header));
+            if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+                result = CDRF_NOTIFYITEMDRAW;
+            } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT && source_) {
+                const RowStyle style = source_->StyleOf(static_cast<int>(draw.nmcd.dwItemSpec));
+                if (style == RowStyle::kMuted) draw.clrText = GetSysColor(COLOR_GRAYTEXT);
+                if (style == RowStyle::kAlert) draw.clrText = RGB(192, 0, 0);
+                result = style == RowStyle::kNormal ? CDRF_DODEFAULT : CDRF_NEWFONT;
+            }
+            return true;
+        }
         case LVN_COLUMNCLICK: {
             const auto& click = reinterpret_cast<const NMLISTVIEW&>(header);
             if (on_column_click_ && click.iSubItem >= 0 &&

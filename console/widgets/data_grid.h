@@ -18,6 +18,9 @@
 
 namespace tlx::console {
 
+// How a row stands out from the others: what that means is the source's business.
+enum class RowStyle { kNormal, kMuted, kAlert };
+
 // What a grid shows. Columns are counted as the grid's Attach got them, hidden ones included.
 class GridRows {
   public:
@@ -30,6 +33,11 @@ class GridRows {
     virtual void MoveTo(int row) = 0;
     // The rows from `first` on are about to be drawn: a source may read them at once.
     virtual void Prefetch(int first) { (void)first; }
+    // Muted rows are drawn grey, alerts red; asked for every row as it is drawn.
+    virtual RowStyle StyleOf(int row) {
+        (void)row;
+        return RowStyle::kNormal;
+    }
 };
 
 struct GridColumn {

@@ -53,6 +53,14 @@ struct BillCall {
     double tax = 0.0;
 };
 
+// What a void cancels, printed on it as one line; every other bill has none.
+struct VoidNote {
+    std::int64_t original_id = 0;
+    std::string reason;
+    // The settings' PRINT labels (filled when printed); empty ones print English defaults.
+    std::string void_label, reason_label;
+};
+
 struct Bill {
     std::array<std::string, kLabelCount> labels;  // filled when the bill is printed
     std::string company_name, financial_id, commercial_name;
@@ -64,6 +72,7 @@ struct Bill {
     double total_tax = 0.0;
     std::optional<LocalTime> issued;
     std::vector<BillCall> calls;
+    std::optional<VoidNote> voids;  // set on a void only
 };
 
 // A number as the shop writes it: a decimal comma counts as a point, then the C library's

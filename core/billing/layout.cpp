@@ -7,6 +7,8 @@
 namespace tlx::billing {
 namespace {
 
+constexpr int kLeftWrapped = kAlignLeft | 0x10;  // DT_WORDBREAK
+
 std::string Money(double value) {
     return text::FormatFixed(value, 2);
 }
@@ -17,6 +19,14 @@ std::string Amount(std::string_view label, double value) {
 }
 
 }  // namespace
+
+std::string VoidLine(const VoidNote& note) {
+    auto or_default = [](const std::string& label, std::string_view fallback) {
+        return label.empty() ? std::string(fallback) : label;
+    };
+    return or_default(note.void_label, kDefaultVoidLabel) + " " + std::to_string(note.original_id) +
+           " - " + or_default(note.reason_label, kDefaultVoidReasonLabel) + ": " + note.reason;
+}
 
 FontSpec BillFont() {
     return FontSpec{};
@@ -50,6 +60,13 @@ void LayoutBill(const Bill& bill, ReportPrinter& printer) {
     if (!bill.commercial_name.empty()) print(bill.commercial_name, kAlignCentre);
     print(label[kLabelIdBill] + " " + std::to_string(static_cast<std::uint32_t>(bill.id)),
           kAlignLeft);
+    if (bill.voids) {
+        // Up to 200 characters of reason: wrapped to the page's width rather than cut.
+        const std::string text = VoidLine(*bill.voids);
+        const int height = printer.MeasureText(text, text_width, kLeftWrapped);
+        printer.PrintText(kMargin, top, right, top + height, text, kLeftWrapped);
+        top += height;
+    }
     print(bill.issued ? FormatPrinted(*bill.issued) : std::string(kInvalidTime), kAlignLeft);
     if (!bill.operator_name.empty())
         print(label[kLabelOperatorName] + bill.operator_name, kAlignLeft);

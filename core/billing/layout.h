@@ -13,6 +13,12 @@ inline constexpr int kMargin = 20;
 inline constexpr std::string_view kLineProbe = "DEFAULT TEXTy";
 inline constexpr std::string_view kCompanyProbe = "DEFAULT COMPANY NAMEy";
 inline constexpr std::string_view kInvalidTime = "Invalid DateTime";
+// A void's line when the PRINT labels for it are missing: "<void> <id> - <reason>: <text>".
+inline constexpr std::string_view kDefaultVoidLabel = "Void of bill";
+inline constexpr std::string_view kDefaultVoidReasonLabel = "Reason";
+
+// The line a void prints under its number, naming the cancelled bill and why.
+std::string VoidLine(const VoidNote& note);
 
 FontSpec BillFont();
 void LayoutBill(const Bill& bill, ReportPrinter& printer);

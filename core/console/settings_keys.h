@@ -51,6 +51,11 @@ inline constexpr std::array<Key, 13> kBillLabels = {{
     {kPrintSection, "LBL_CALL_DURATION", "before each call's duration"},
 }};
 
+// A void's extra line (core/billing/layout.h prints English defaults when these are missing).
+inline constexpr Key kVoidLabel{kPrintSection, "LBL_VOID",
+                                "before the number of the bill a void cancels"};
+inline constexpr Key kVoidReasonLabel{kPrintSection, "LBL_VOID_REASON", "before a void's reason"};
+
 // The settings page's grid: under one category row, a row per setting it edits. The page
 // finds a row by its name; the operator reads its caption.
 struct GridRow {

@@ -51,4 +51,26 @@ inline std::string PrintFailed(std::uint32_t bill_id, std::string_view why) {
     return "Bill " + std::to_string(bill_id) + " was not printed: " + std::string(why) + ".";
 }
 
+// The store's start-up check and voids on the Bills page.
+inline constexpr std::string_view kBillsStoreCaption = "Bills store";
+inline std::string StoreChecked(std::string_view result) {
+    return "Bills store checked at start-up: " + std::string(result);
+}
+inline constexpr std::string_view kStoreNotUpgraded =
+    "Bills store not upgraded at start-up: no seals, no voids.";
+inline constexpr std::string_view kVoidCaption = "Void";
+inline constexpr std::string_view kVoidNeedsReason = "Please enter why the bill is voided.";
+inline std::string ConfirmVoid(std::int64_t bill_id, std::string_view total_with_taxes) {
+    return "Void bill " + std::to_string(bill_id) + " (total incl. taxes " +
+           std::string(total_with_taxes) +
+           ")? A new bill with the amounts negated is stored and printed.";
+}
+// The selected bill's state under the grids, before " - reason" (the page writes a dash).
+inline std::string VoidedBy(std::int64_t void_id, std::string_view when) {
+    return "Voided by bill " + std::to_string(void_id) + " on " + std::string(when);
+}
+inline std::string VoidOf(std::int64_t original_id, std::string_view when) {
+    return "Void of bill " + std::to_string(original_id) + " on " + std::string(when);
+}
+
 }  // namespace tlx::console::texts

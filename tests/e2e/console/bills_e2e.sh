@@ -1,6 +1,6 @@
 #!/bin/bash
 # Bills end to end: the console under Wine with callshop-sim, a bills store and the harness's
-# file printer. One case per run: print, page, no-store.
+# file printer. One case per run: print, page, no-store, void, changed-store.
 set -u
 CASE=${1:?case}
 source "$(dirname "$0")/lib.sh"
@@ -153,10 +153,101 @@ case_no_store() {
     e2e_log "ok: no store was made"
 }
 
+# A first-edition store is upgraded at start-up without a word; a bill voided from the Bills
+# page: a reason required, a confirmation naming it, the void stored with negated amounts and
+# linked, printed with its line, marked in the grid and stated under it; a second void refused.
+case_void() {
+    local job=$WORK/printed.ps
+    first_edition
+    tlx_add_printer "$job" || fail "no printer"
+    start_sim --user demo --password demo --booths '1'
+    console_at 127.0.0.1 "$SIM_PORT" "${PRINT_SETTINGS[@]}" 'LBL_VOID=Cancels bill' 'LBL_VOID_REASON=Why'
+    [ -e "$SHOP/bills.mdb.before-upgrade" ] || fail "no copy before the upgrade"
+    expect_eq 2 "$(store 'select version from store_edition')" "upgraded at start-up"
+    press_login
+    wait_main_window
+    ctl 'dial 1;0111;A;1.00' && ctl 'connect 1' && ctl 'finish 1;60;1.00'
+    wait_match $'3\t0111*' "a finished call" 20 booth_rows 1
+    bill_of 1 0
+    wait_match '*%%EOF*' "bill 1 printed" 30 cat "$job"
+    rm -f "$job"
+    ui tab-select --title Tellarix --child-class SysTabControl32 3 >/dev/null
+    ui text --title Tellarix --id 1034 --equals "Bills store checked at start-up: 0 bills, chain intact" \
+        >/dev/null || fail "check line: [$(ui text --title Tellarix --id 1034)]"
+    wait_match $'1\t*\t1\t*' "bill 1 listed and selected" 20 bills_list
+
+    void_bill 'wrong booth' 'Void bill 1 (total incl. taxes 1.20)? A new bill with the amounts negated is stored and printed.'
+    wait_match '*%%EOF*' "the void printed" 30 cat "$job"
+    expect_eq "2|Anna|1|-1.0|-0.2|-1.2" \
+        "$(store 'select id_bill, operator, cabin_number, total_cost, total_taxes, total_cost_taxes from bills where id_bill=2')" \
+        "the void's row, amounts negated"
+    expect_eq "2|0111|60|1.0|-0.2|-1.0|-1.2" \
+        "$(store 'select id_bill, destination, duration, rate, call_taxes, call_cost, call_cost_taxes from calls where id_bill=2')" \
+        "the void's call, amounts negated"
+    expect_eq "1|2|Anna|wrong booth" \
+        "$(store 'select id_original, id_void, operator, reason from bill_voids')" "the link"
+    [[ "$(printed "$job" | paste -sd'|')" == *"|Bill 2|Cancels bill 1 - Why: wrong booth|"*"|To pay     -1.20|"* ]] ||
+        fail "printed void: [$(printed "$job" | paste -sd'|')]"
+    e2e_log "ok: the void printed with its line"
+
+    ui list-select --title Tellarix --id 1025 0 >/dev/null
+    wait_match "Voided by bill 2 on */*/* *:* * wrong booth" "the voided bill's state" 20 \
+        ui text --title Tellarix --id 1033
+    tlx_screenshot bills-voided-selected
+    ui list-select --title Tellarix --id 1025 1 >/dev/null
+    wait_match "Void of bill 1 on */*/* *:* * wrong booth" "the void's state" 20 \
+        ui text --title Tellarix --id 1033
+    tlx_screenshot bills-void-selected
+
+    ui list-select --title Tellarix --id 1025 0 >/dev/null
+    void_bill 'again' 'Void bill 1 (total incl. taxes 1.20)?*'
+    ui text --title Void --id 65535 --equals "Bill 1 is already voided, by bill 2." >/dev/null ||
+        fail "no refusal: [$(ui text --title Void --id 65535)]"
+    ui click --title Void --id 1 >/dev/null
+    expect_eq 2 "$(store 'select count(*) from bills')" "a second void refused"
+}
+first_edition() {
+    local t
+    for t in bill_seals bill_voids store_edition; do store "drop table $t" >/dev/null; done
+}
+# Void... on the selected bill: OK without a reason is refused, then the reason, then Yes.
+void_bill() {  # reason confirmation-pattern
+    ui click --title Tellarix --id 1032 >/dev/null || fail "Void refused"
+    ui click --title 'Void bill' --id 1 >/dev/null || fail "no reason window"
+    ui text --title Void --id 65535 --equals "Please enter why the bill is voided." >/dev/null ||
+        fail "an empty reason taken"
+    ui click --title Void --id 1 >/dev/null
+    [ "$1" == "wrong booth" ] && tlx_screenshot void-reason
+    ui set-text --title 'Void bill' --id 1035 --value "$1" :: click --title 'Void bill' --id 1 >/dev/null
+    wait_match "$2" "the confirmation" 20 ui text --title Void --id 65535
+    ui click --title Void --id 6 >/dev/null || fail "no Yes"
+}
+
+# Two sealed bills, one amount changed behind the console's back: at start-up the operator is
+# told which bill, once, before the login window.
+case_changed_store() {
+    store "insert into bills(issued_date, operator, cabin_number, total_cost, total_taxes, total_cost_taxes) values ('2026-07-12 10:00:00', 'Anna', '1', 1, 0.2, 1.2), ('2026-07-12 11:00:00', 'Anna', '2', 2, 0.4, 2.4)" >/dev/null
+    first_edition
+    "$TLX_BILLSDB_EXE" upgrade "$SHOP/bills.mdb" >/dev/null || fail "not upgraded"
+    store 'update bills set total_cost=1.5 where id_bill=2' >/dev/null
+    write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' 'SERVER_PORT=1'
+    start_console
+    ui text --title "Bills store" --id 65535 --timeout 60 --equals \
+        "The bills store's seals do not hold: bill 2 was changed: its fields, calls or void record no longer match its seal." \
+        >/dev/null || fail "no start-up message: [$(ui text --title 'Bills store' --id 65535)]"
+    ui find --title Tellarix --timeout 0 >/dev/null && fail "login window before the message"
+    ui click --title "Bills store" --id 1 >/dev/null
+    wait_status "Please enter your Login and Password..." 30
+    ui find --title "Bills store" --timeout 0 >/dev/null && fail "the message came twice"
+    e2e_log "ok: the changed bill named once at start-up"
+}
+
 case "$CASE" in
     print) case_print ;;
     page) case_page ;;
     no-store) case_no_store ;;
+    void) case_void ;;
+    changed-store) case_changed_store ;;
     *) fail "unknown case $CASE" ;;
 esac
 e2e_log "PASS: $CASE"

@@ -58,5 +58,26 @@ TEST(Layout, CompanyBlockSkippedLinesAndNoCalls) {
     EXPECT_EQ(printer.texts.size(), 9u);
 }
 
+// A void prints the bill's lines with one more under its number; only a void has it.
+TEST(Layout, VoidLineUnderTheNumberWithLabelsOrDefaults) {
+    RecordingPrinter plain;
+    LayoutBill(SampleBill(), plain);
+
+    Bill v = SampleBill();
+    v.voids = VoidNote{39999, std::string(130, 'w'), "LBL_VOID", "LBL_VOID_REASON"};
+    RecordingPrinter printer;
+    LayoutBill(v, printer);
+    const std::string line = "LBL_VOID 39999 - LBL_VOID_REASON: " + v.voids->reason;
+    std::vector<std::string> expected = plain.texts;
+    expected.insert(expected.begin() + 2, line);
+    EXPECT_EQ(printer.texts, expected);
+    // Wrapped left, three lines high (164 characters), and the next line below it.
+    EXPECT_EQ(printer.calls[7], "PrintText 20,40,780,70 16 [" + line + "]");
+    EXPECT_EQ(printer.calls[8], "PrintText 20,70,780,80 0 [02/01/26 03:04:05]");
+
+    v.voids = VoidNote{7, "wrong booth", "", ""};  // labels missing from the settings
+    EXPECT_EQ(VoidLine(*v.voids), "Void of bill 7 - Reason: wrong booth");
+}
+
 }  // namespace
 }  // namespace tlx::billing
