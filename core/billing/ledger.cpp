@@ -394,10 +394,13 @@ UpgradeOutcome UpgradeStore(const std::string& path, int busy_wait_ms) {
     }
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), busy_wait_ms);
+    // Every column of the first edition's tables, or it is no bills store: a foreign file is
+    // neither copied nor given our tables.
     for (const StoreTable& table : kStoreTables) {
         if (table.edition > 1) continue;
-        if (Statement probe = Prepare(db.get(), StatementOn(table, "select 1 from {} limit 0"));
-            !probe) {
+        const std::string sql =
+            StatementOn(table, "select " + ColumnList(table) + " from {} limit 0");
+        if (Statement probe = Prepare(db.get(), sql); !probe) {
             failed(sqlite3_errmsg(db.get()));
             out.kind = UpgradeOutcome::Kind::kNoStore;
             return out;

@@ -36,10 +36,13 @@ class Ledger : public ::testing::Test {
         Remove();
     }
     ~Ledger() override { Remove(); }
+    // The store and everything made beside it (copies, journals, the foreign file).
     void Remove() {
-        for (const char* end :
-             {"", "-wal", "-shm", "-journal", ".before-upgrade", ".before-upgrade.2", ".missing"}) {
-            fs::remove(path_ + end);
+        const fs::path store(path_);
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(store.parent_path(), ec)) {
+            if (entry.path().filename().string().rfind(store.filename().string(), 0) == 0)
+                fs::remove(entry.path(), ec);
         }
     }
 
@@ -198,6 +201,17 @@ TEST_F(Ledger, UpgradeThatCannotWriteLeavesTheStoreAsItWas) {
     EXPECT_EQ(UpgradeStore(path_ + ".missing").kind, UpgradeOutcome::Kind::kNoStore);
     EXPECT_FALSE(fs::exists(path_ + ".missing"));
     EXPECT_TRUE(CheckStoreAtStartup(path_ + ".missing").message.empty());
+    // Tables named like ours with other columns: a foreign file, neither copied nor changed.
+    const std::string foreign = path_ + ".journal";
+    sqlite3* f = nullptr;
+    sqlite3_open(foreign.c_str(), &f);
+    sqlite3_exec(f, "create table bills(x); create table calls(y); insert into bills values(1)",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(f);
+    const std::string untouched = Dump(foreign);
+    EXPECT_EQ(UpgradeStore(foreign).kind, UpgradeOutcome::Kind::kNoStore);
+    EXPECT_EQ(Dump(foreign), untouched);
+    EXPECT_FALSE(fs::exists(foreign + ".before-upgrade"));
 }
 
 #ifndef _WIN32
