@@ -11,17 +11,10 @@ namespace {
 
 constexpr int kUnitsPerInch = 100;
 
+// The system's words for why printing stopped, put inside a sentence of ours: no full stop.
 std::string LastErrorText() {
-    const DWORD code = GetLastError();
-    char* text = nullptr;
-    FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string out = text ? text : "error " + std::to_string(code);
-    if (text) LocalFree(text);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) {
-        out.pop_back();
-    }
+    std::string out = tlx::win32::LastErrorText(GetLastError());
+    while (!out.empty() && out.back() == '.') out.pop_back();
     return out;
 }
 

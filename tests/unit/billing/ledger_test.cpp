@@ -21,31 +21,15 @@
 
 #include "core/billing/ledger.h"
 #include "core/billing/store.h"
+#include "tests/unit/billing/temp_store.h"
 
 namespace tlx::billing {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Ledger : public ::testing::Test {
+class Ledger : public TempStore {
   protected:
-    Ledger()
-        : path_((fs::temp_directory_path() /
-                 ("tlx-ledger-" + std::to_string(std::random_device{}()) + ".mdb"))
-                    .string()) {
-        Remove();
-    }
-    ~Ledger() override { Remove(); }
-    // The store and everything made beside it (copies, journals, the foreign file).
-    void Remove() {
-        const fs::path store(path_);
-        std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(store.parent_path(), ec)) {
-            if (entry.path().filename().string().rfind(store.filename().string(), 0) == 0)
-                fs::remove(entry.path(), ec);
-        }
-    }
-
     // Every row of every table as text, in key order: types and exact values (reals by bits).
     static std::string Dump(const std::string& path, const std::string& tables = "") {
         sqlite3* db = nullptr;
@@ -143,8 +127,6 @@ class Ledger : public ::testing::Test {
         sqlite3_close(db);
         return check.intact ? check.Text() : std::to_string(check.first_bad_id) + " " + check.what;
     }
-
-    std::string path_;
 };
 
 // --- Upgrade ---------------------------------------------------------------------------------

@@ -18,13 +18,20 @@ class TempStore : public ::testing::Test {
   protected:
     TempStore()
         : path_((std::filesystem::temp_directory_path() /
-                 ("tlx-gaps-" + std::to_string(std::random_device{}()) + ".mdb"))
+                 ("tlx-store-" + std::to_string(std::random_device{}()) + ".mdb"))
                     .string()) {
-        std::filesystem::remove(path_);
+        Remove();
     }
-    ~TempStore() override {
-        for (const char* end : {"", "-wal", "-shm", "-journal", ".out"})
-            std::filesystem::remove(path_ + end);
+    ~TempStore() override { Remove(); }
+    // The store and everything made beside it: journals, copies, other files of the test.
+    void Remove() const {
+        namespace fs = std::filesystem;
+        const fs::path store(path_);
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(store.parent_path(), ec)) {
+            if (entry.path().filename().string().rfind(store.filename().string(), 0) == 0)
+                fs::remove(entry.path(), ec);
+        }
     }
     // Runs sql on the file (made with the store's schema first when `create`): the rows, their
     // values joined by '|', each row ending in '\n'; a failure reads "error: <message>".
