@@ -66,16 +66,23 @@ std::vector<char> OneTypeLibrary() {
     return bytes;
 }
 
-std::string Saved(const std::vector<char>& bytes) {
-    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-    const auto path = std::filesystem::temp_directory_path() / ("tlx_" + test + ".tlb");
-    std::ofstream(path, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return path.string();
-}
+// The bytes in a file of the test's own, removed at the end of the statement that reads it.
+struct Saved {
+    explicit Saved(const std::vector<char>& bytes)
+        : path(std::filesystem::temp_directory_path() /
+               ("tlx_" +
+                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                ".tlb")) {
+        std::ofstream(path, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    ~Saved() { std::filesystem::remove(path); }
+    operator std::string() const { return path.string(); }
+    std::filesystem::path path;
+};
 
 TEST(TypeLibraryFile, ReadsTheRecordsByTheirPlaces) {
-    const TypeLibraryFile file(Saved(OneTypeLibrary()));
+    const TypeLibraryFile file{Saved(OneTypeLibrary())};
     const Header h = file.header();
     EXPECT_EQ(h.version, 2 << 16 | 1);
     EXPECT_EQ(h.registered_locale, 0x409);
@@ -96,7 +103,7 @@ TEST(TypeLibraryFile, RefusesWhatIsNoTypeLibraryOrEndsEarly) {
     EXPECT_THROW(TypeLibraryFile{Saved(bytes)}, std::runtime_error);
     bytes = OneTypeLibrary();
     bytes.resize(bytes.size() - 3);  // the string's last characters missing
-    const TypeLibraryFile cut(Saved(bytes));
+    const TypeLibraryFile cut{Saved(bytes)};
     EXPECT_THROW(cut.StringAt(0), std::runtime_error);
     EXPECT_THROW(TypeLibraryFile{Saved(std::vector<char>(10, 'M'))}, std::runtime_error);
     EXPECT_THROW(TypeLibraryFile{"/nonexistent/Tellarix.tlb"}, std::runtime_error);
