@@ -29,7 +29,9 @@ constexpr std::string_view kPartial = ".partial";
 constexpr std::string_view kCompanions[] = {"-journal", "-wal", "-shm"};
 
 // Paths cross this file as UTF-8 (SQLite's and the console's form), also on Windows.
-fs::path PathOf(const std::string& utf8) { return fs::u8path(utf8); }
+fs::path PathOf(const std::string& utf8) {
+    return fs::u8path(utf8);
+}
 std::string Utf8(const fs::path& path) {
     const auto text = path.u8string();
     return std::string(text.begin(), text.end());
@@ -167,7 +169,8 @@ std::string CopyStore(const std::string& source_path, const std::string& target,
     if ((code & 0xff) == SQLITE_FULL || (code & 0xff) == SQLITE_IOERR || rc == SQLITE_FULL) {
         return WriteFailure(rc == SQLITE_FULL ? rc : code, target_place, sqlite3_errstr(rc));
     }
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return "the file " + source_path + " stayed locked";
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+        return "the file " + source_path + " stayed locked";
     return "the file " + source_path + " is damaged or unreadable (" + sqlite3_errstr(rc) + ")";
 }
 
@@ -256,13 +259,17 @@ long DaysFromCivil(int year, int month, int day) {
     return era * 146097 + doe - 719468;
 }
 
-long DayOf(const LocalTime& t) { return DaysFromCivil(t.year, t.month, t.day); }
+long DayOf(const LocalTime& t) {
+    return DaysFromCivil(t.year, t.month, t.day);
+}
 // The Monday that starts the time's ISO week (1970-01-01 was a Thursday).
 long WeekOf(const LocalTime& t) {
     const long day = DayOf(t);
     return day - (((day + 3) % 7) + 7) % 7;
 }
-long MonthOf(const LocalTime& t) { return t.year * 12L + t.month; }
+long MonthOf(const LocalTime& t) {
+    return t.year * 12L + t.month;
+}
 
 long long Stamp(const LocalTime& t) {
     return ((((t.year * 100LL + t.month) * 100 + t.day) * 100 + t.hour) * 100 + t.minute) * 100 +
@@ -323,8 +330,12 @@ std::optional<LocalTime> BackupTime(std::string_view name) {
     return parsed;
 }
 
-HealthCheck CheckStoreHealth(const std::string& path) { return CheckFile(path, false); }
-HealthCheck CheckBackupFile(const std::string& path) { return CheckFile(path, true); }
+HealthCheck CheckStoreHealth(const std::string& path) {
+    return CheckFile(path, false);
+}
+HealthCheck CheckBackupFile(const std::string& path) {
+    return CheckFile(path, true);
+}
 
 std::optional<std::string> NewestGoodBackup(const std::string& folder) {
     std::vector<std::string> names = FileNames(PathOf(folder));
@@ -343,8 +354,8 @@ int RemoveLeftovers(const std::string& folder) {
         const auto at = name.find(kPartial);
         if (at == std::string::npos || !BackupTime(std::string_view(name).substr(0, at))) continue;
         const std::string_view rest = std::string_view(name).substr(at + kPartial.size());
-        if (!rest.empty() &&
-            std::find(std::begin(kCompanions), std::end(kCompanions), rest) == std::end(kCompanions))
+        if (!rest.empty() && std::find(std::begin(kCompanions), std::end(kCompanions), rest) ==
+                                 std::end(kCompanions))
             continue;
         std::error_code ec;
         if (fs::remove(PathOf(folder) / PathOf(name), ec)) ++removed;
@@ -417,7 +428,8 @@ RotationOutcome RotateBackups(const std::string& folder, const LocalTime& now,
         if (fs::remove(PathOf(folder) / PathOf(name), ec)) {
             out.removed.push_back(name);
         } else if (out.message.empty()) {
-            out.message = "The old backup " + name + " could not be removed (" + ec.message() + ").";
+            out.message =
+                "The old backup " + name + " could not be removed (" + ec.message() + ").";
         }
     }
     return out;
@@ -471,10 +483,12 @@ RestoreOutcome RestoreBackup(const std::string& backup_path, const std::string& 
             if (fs::exists(PathOf(base + std::string(end)), ec)) return true;
         return false;
     };
-    for (int n = 2; taken(aside); ++n) aside = store_path + ".replaced-" + stamp + "." + std::to_string(n);
+    for (int n = 2; taken(aside); ++n)
+        aside = store_path + ".replaced-" + stamp + "." + std::to_string(n);
     std::vector<std::pair<fs::path, fs::path>> moved;
     auto undo = [&] {
-        for (auto it = moved.rbegin(); it != moved.rend(); ++it) fs::rename(it->second, it->first, ec);
+        for (auto it = moved.rbegin(); it != moved.rend(); ++it)
+            fs::rename(it->second, it->first, ec);
         RemoveWithCompanions(temp);
     };
     std::vector<std::string> ends = {""};

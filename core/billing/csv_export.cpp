@@ -90,15 +90,14 @@ void PutValue(CsvFile& file, sqlite3_stmt* s, int i, FieldKind kind, char decima
     }
     // Dates are stored as 'YYYY-MM-DD HH:MM:SS' already; texts are UTF-8 as stored.
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-    file.Field(std::string_view(text ? text : "",
-                                static_cast<std::size_t>(sqlite3_column_bytes(s, i))));
+    file.Field(
+        std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(s, i))));
 }
 
 bool HasVoids(sqlite3* db) {
     sqlite3_stmt* raw = nullptr;
-    const std::string sql =
-        "select 1 from sqlite_schema where type='table' and name='" + std::string(kVoidsTable.name) +
-        "'";
+    const std::string sql = "select 1 from sqlite_schema where type='table' and name='" +
+                            std::string(kVoidsTable.name) + "'";
     const bool there = sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) == SQLITE_OK &&
                        sqlite3_step(raw) == SQLITE_ROW;
     sqlite3_finalize(raw);

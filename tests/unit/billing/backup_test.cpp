@@ -71,9 +71,10 @@ TEST_F(BackupFixture, CopyTakenWhileBillsAreWrittenHoldsEveryBillWhole) {
         EXPECT_GT(copy.bills, 20);
         EXPECT_EQ(Query(copy.path, "select count(*) from bills"), std::to_string(copy.bills));
         // Every bill with all its calls: a bill's total is the sum of its calls' costs.
-        EXPECT_EQ(Query(copy.path, "select count(*) from bills b where abs(total_cost - (select "
-                                   "coalesce(sum(call_cost),0) from calls c where "
-                                   "c.id_bill=b.id_bill)) > 0.001"),
+        EXPECT_EQ(Query(copy.path,
+                        "select count(*) from bills b where abs(total_cost - (select "
+                        "coalesce(sum(call_cost),0) from calls c where "
+                        "c.id_bill=b.id_bill)) > 0.001"),
                   "0");
         // A file of its own: nothing needed beside it.
         EXPECT_FALSE(fs::exists(copy.path + "-wal"));
@@ -184,8 +185,12 @@ TEST_F(BackupFixture, AYearOfRotationKeepsSevenDailyFourWeeklyTwelveMonthly) {
     };
     for (sys_days day = 2026y / January / 1; day <= 2026y / December / 31; day += days{1}) {
         const year_month_day date(day);
-        LocalTime t{static_cast<int>(date.year()), static_cast<int>(unsigned(date.month())),
-                    static_cast<int>(unsigned(date.day())), 8, 0, 0};
+        LocalTime t{static_cast<int>(date.year()),
+                    static_cast<int>(unsigned(date.month())),
+                    static_cast<int>(unsigned(date.day())),
+                    8,
+                    0,
+                    0};
         for (int hour : {8, 13}) {
             t.hour = hour;
             if (BackupDue(folder_, t)) copy_at(t);
@@ -249,11 +254,13 @@ TEST_F(BackupFixture, DamagedBackupIsRefusedAndTheStoreIsUntouched) {
          "damaged"},
         {"a page overwritten",
          [](const std::string& f) { Overwrite(f, 2 * 4096, std::string(4096, 'U')); }, "damaged"},
-        {"a bill changed", [](const std::string& f) { Query(f, "update bills set cabin_number='x'"); },
+        {"a bill changed",
+         [](const std::string& f) { Query(f, "update bills set cabin_number='x'"); },
          "seals do not hold"},
         {"not a store at all", [](const std::string& f) { std::ofstream(f) << "hello"; },
          "damaged"},
-        {"a store of other tables", [](const std::string& f) {
+        {"a store of other tables",
+         [](const std::string& f) {
              fs::remove(f);
              Query(f, "create table bills(x)");
          },
@@ -354,6 +361,47 @@ TEST_F(BackupFixture, StartUpCheckNamesWhatIsWrong) {
     EXPECT_EQ(garbage.what.rfind("the file is damaged", 0), 0u) << garbage.what;
     EXPECT_EQ(NewestGoodBackup(folder_), std::nullopt);
 }
+
+#ifdef TLX_BILLSDB
+// The tool's exit status: 0 when done and sound, 1 when refused or failed, 2 for bad arguments.
+TEST_F(BackupFixture, ToolExitStatus) {
+    MakeStore(2, 3);
+    auto run = [&](const std::string& args) {
+        const int status =
+            std::system((std::string(TLX_BILLSDB) + " " + args + " >/dev/null 2>&1").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const std::string store = "'" + path_ + "'", copy = path_ + ".copy";
+    const std::string csv = folder_ + "/csv";
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"backup " + store + " '" + folder_ + "'", 0},
+        {"backup " + store + " '" + copy + "'", 0},
+        {"backup " + store + " '" + copy + "'", 1},  // never over a file
+        {"backup '" + path_ + ".gone' '" + folder_ + "'", 1},
+        {"verify '" + copy + "'", 0},
+        {"restore '" + copy + "' " + store, 0},
+        {"restore '" + path_ + ".gone' " + store, 1},
+        {"export " + store + " --from 2026-12-07 --to 2026-12-07 --out '" + csv + "'", 0},
+        {"export " + store + " --from 2026-12-07 --to 2026-12-07 --out '" + csv +
+             "' --decimal , --separator tab",
+         0},
+        {"export " + store + " --from 2026-12-07 --to 2026-12-32 --out '" + csv + "'", 2},
+        {"export " + store + " --from 2026-12-07 --out '" + csv + "'", 2},
+        {"export " + store + " --from 2026-12-07 --to 2026-12-07 --out '" + csv + "' --sep ';'", 2},
+        {"export " + store + " --from 2026-12-07 --to 2026-12-07 --to 2026-12-08 --out x", 2},
+        {"export '" + path_ + ".gone' --from 2026-12-07 --to 2026-12-07 --out '" + csv + "'", 1},
+        {"backup " + store, 2},
+        {"restore", 2},
+    };
+    for (const auto& [args, status] : cases) EXPECT_EQ(run(args), status) << args;
+    EXPECT_EQ(FilesIn(folder_).size(), 1u);
+    EXPECT_EQ(FilesIn(csv), (std::vector<std::string>{"bills.csv", "calls.csv"}));
+    EXPECT_NE(Bytes(csv + "/bills.csv").find("\t2026-12-07 09:00:03\t"), std::string::npos);
+    // A damaged page fails the check even where no bill lies.
+    Overwrite(copy, 2 * 4096, std::string(4096, 'U'));
+    EXPECT_EQ(run("verify '" + copy + "'"), 1);
+}
+#endif
 
 TEST(BackupNames, OnlyTheExactFormNamesABackup) {
     EXPECT_EQ(BackupName({2026, 3, 4, 5, 6, 7}), "bills-2026-03-04-050607.mdb");

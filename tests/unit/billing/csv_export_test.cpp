@@ -90,13 +90,14 @@ class Export : public BackupFixture {
             b.total_cost_with_tax = 3.07 * n;
             store.StoreBill(b, [](const std::string& e) { ADD_FAILURE() << e; });
         }
-        ASSERT_EQ(store.VoidBill(3, "Ben", "wrong booth; \"sorry\"", {2026, 12, 8, 10, 0, 0}).void_id,
-                  7);
+        ASSERT_EQ(
+            store.VoidBill(3, "Ben", "wrong booth; \"sorry\"", {2026, 12, 8, 10, 0, 0}).void_id, 7);
     }
     // A sum over the range's rows in cents, as the store holds it.
     std::string StoreCents(const std::string& table, const std::string& column) {
-        return Query(path_, "select sum(cast(round(" + column + "*100) as integer)) from " + table + " where id_bill in (select id_bill from bills where "
-                                        "issued_date between '2026-12-07' and '2026-12-08 23:59:59')");
+        return Query(path_, "select sum(cast(round(" + column + "*100) as integer)) from " + table +
+                                " where id_bill in (select id_bill from bills where "
+                                "issued_date between '2026-12-07' and '2026-12-08 23:59:59')");
     }
     static long long Cents(std::string text, char decimal_sign) {
         std::replace(text.begin(), text.end(), decimal_sign, '.');
@@ -115,7 +116,8 @@ TEST_F(Export, RoundTripThroughASpreadsheetsReader) {
     const std::string call_sum = StoreCents("calls", "call_cost");
     const std::string call_count =
         Query(path_, "select count(*) from calls where id_bill in (2,3,4,5,7)");
-    for (const CsvFormat format : {CsvFormat{',', '.'}, CsvFormat{';', ','}, CsvFormat{'\t', '.'}}) {
+    for (const CsvFormat format :
+         {CsvFormat{',', '.'}, CsvFormat{';', ','}, CsvFormat{'\t', '.'}}) {
         SCOPED_TRACE(std::string("separator ") + format.separator);
         const ExportOutcome out = ExportCsv(path_, "2026-12-07", "2026-12-08", out_, format);
         ASSERT_TRUE(out.ok) << out.message;
@@ -125,11 +127,10 @@ TEST_F(Export, RoundTripThroughASpreadsheetsReader) {
             EXPECT_TRUE(csv->bom);
             EXPECT_TRUE(csv->crlf_only);
         }
-        ASSERT_EQ(bills.rows.front(),
-                  (std::vector<std::string>{"Index", "Issued date", "Operator's name",
-                                            "Cabin number", "Total cost", "Total taxes",
-                                            "Total cost incl. taxes", "Voided by bill",
-                                            "Void of bill", "Void reason"}));
+        ASSERT_EQ(bills.rows.front(), (std::vector<std::string>{
+                                          "Index", "Issued date", "Operator's name", "Cabin number",
+                                          "Total cost", "Total taxes", "Total cost incl. taxes",
+                                          "Voided by bill", "Void of bill", "Void reason"}));
         ASSERT_EQ(calls.rows.front(),
                   (std::vector<std::string>{"id_call", "id_bill", "Destination number",
                                             "Call end date", "Duration", "Rate", "Tax",
