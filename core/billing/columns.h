@@ -132,6 +132,12 @@ inline constexpr std::array<Column, kVoidsColumnCount> kVoidsColumns = {{
     {"reason", "TEXT"},
 }};
 
+// The export's link of a bill to its void, in bills.csv after the bills' own columns: the void
+// that cancels the bill, the bill a void cancels, and why.
+enum VoidLinkColumn : std::size_t { kLinkVoidedBy, kLinkVoidOf, kLinkReason, kVoidLinkCount };
+inline constexpr std::array<std::string_view, kVoidLinkCount> kVoidLinkCaptions = {
+    "Voided by bill", "Void of bill", "Void reason"};
+
 // store_edition: the schema's version, one row. A store without it is of the first edition.
 enum EditionColumn : std::size_t { kEditionVersion, kEditionColumnCount };
 inline constexpr std::array<Column, kEditionColumnCount> kEditionColumns = {{

@@ -1,6 +1,7 @@
 #!/bin/bash
 # NewBill for a 20-call bill (compose, durable store, sealed or not, layout): natively, then
-# under Wine; then the upgrade and chain check of a store of a million bills, natively.
+# under Wine; then the upgrade, chain check and checked backup of a store of a million bills and
+# the CSV export of 100,000 of them, natively.
 # Figures only. Uses build/native and build/windows.
 #   billing.sh [BILLS] [CHAIN_BILLS]
 set -u -o pipefail

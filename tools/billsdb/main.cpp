@@ -2,22 +2,42 @@
 //   billsdb create FILE   a new, empty store (an existing file is never touched)
 //   billsdb check FILE    integrity, tables and columns of a store; exit 0 when sound
 //   billsdb upgrade FILE  a first-edition store to the second (seals and voids), after a copy
-//   billsdb verify FILE   recomputes the seals' chain; exit 0 when it holds
+//   billsdb verify FILE   quick_check, then recomputes the seals' chain; exit 0 when both hold
+//   billsdb backup STORE DEST         a checked copy: into folder DEST as bills-<time>.mdb, or as
+//                                     file DEST (never over an existing file)
+//   billsdb restore BACKUP STORE      a checked backup in place of the store, kept aside
+//   billsdb export STORE --from DAY --to DAY --out DIR [--separator C] [--decimal C]
+//                                     bills.csv and calls.csv of the days, both included
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "core/billing/backup.h"
+#include "core/billing/csv_export.h"
 #include "core/billing/ledger.h"
 #include "core/billing/store.h"
 
 namespace {
 
 int Usage() {
-    std::fputs("usage: billsdb create|check|upgrade|verify FILE\n", stderr);
+    std::fputs(
+        "usage: billsdb create|check|upgrade|verify FILE\n"
+        "       billsdb backup STORE DEST        (DEST a folder, or the copy's file name)\n"
+        "       billsdb restore BACKUP STORE\n"
+        "       billsdb export STORE --from YYYY-MM-DD --to YYYY-MM-DD --out DIR\n"
+        "                      [--separator C|tab] [--decimal C]\n",
+        stderr);
     return 2;
+}
+
+tlx::billing::LocalTime Now() {
+    const std::time_t t = std::time(nullptr);
+    const std::tm* tm = std::localtime(&t);  // the tool runs one thread
+    return {tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, tm->tm_hour, tm->tm_min, tm->tm_sec};
 }
 
 int Create(const std::string& path) {
@@ -81,14 +101,18 @@ int Upgrade(const std::string& path) {
 }
 
 int Verify(const std::string& path) {
-    sqlite3* db = nullptr;
-    tlx::billing::ChainCheck check;
-    if (tlx::billing::OpenForCheck(path, &db) != SQLITE_OK) {
-        check.what = sqlite3_errmsg(db);
-    } else {
-        check = tlx::billing::VerifyChain(db);
+    // The file first: a damaged page can hide from the chain when no bill lies on it.
+    const tlx::billing::HealthCheck health = tlx::billing::CheckStoreHealth(path);
+    tlx::billing::ChainCheck check = health.chain;
+    if (!health.sound) {
+        check.intact = false;
+        check.what = health.what;
+    } else if (health.edition < 2) {
+        sqlite3* db = nullptr;
+        tlx::billing::OpenForCheck(path, &db);
+        check = tlx::billing::VerifyChain(db);  // says the store has no seals yet
+        sqlite3_close(db);
     }
-    sqlite3_close(db);
     if (!check.intact) {
         std::fprintf(stderr, "billsdb: %s: %s\n", path.c_str(), check.what.c_str());
         return 1;
@@ -97,7 +121,74 @@ int Verify(const std::string& path) {
     return 0;
 }
 
+int Backup(const std::string& store, const std::string& dest) {
+    std::error_code ec;
+    const bool folder = std::filesystem::is_directory(std::filesystem::u8path(dest), ec);
+    const auto outcome = folder ? tlx::billing::MakeBackup(store, dest, Now())
+                                : tlx::billing::MakeBackupAs(store, dest);
+    if (!outcome.ok()) {
+        std::fprintf(stderr, "billsdb: %s\n", outcome.message.c_str());
+        return 1;
+    }
+    std::printf("%s: %lld bills, %.1f MB, checked\n", outcome.path.c_str(),
+                static_cast<long long>(outcome.bills), static_cast<double>(outcome.bytes) / 1e6);
+    return 0;
+}
+
+int Restore(const std::string& backup, const std::string& store) {
+    const auto outcome = tlx::billing::RestoreBackup(backup, store, Now());
+    if (!outcome.ok) {
+        std::fprintf(stderr, "billsdb: %s\n", outcome.message.c_str());
+        return 1;
+    }
+    std::printf("%s restored from %s", store.c_str(), backup.c_str());
+    if (!outcome.replaced_path.empty())
+        std::printf("; the replaced store is %s", outcome.replaced_path.c_str());
+    std::printf("\n");
+    return 0;
+}
+
+bool IsDay(const std::string& day) {
+    return day.size() == 10 && tlx::billing::ParseStored(day + " 00:00:00").has_value();
+}
+
+// export STORE --from DAY --to DAY --out DIR [--separator C] [--decimal C]
+int Export(const std::vector<std::string>& args) {
+    std::string from, to, out, separator, decimal;
+    for (std::size_t i = 2; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) return Usage();
+        std::string* value = args[i] == "--from"        ? &from
+                             : args[i] == "--to"        ? &to
+                             : args[i] == "--out"       ? &out
+                             : args[i] == "--separator" ? &separator
+                             : args[i] == "--decimal"   ? &decimal
+                                                        : nullptr;
+        if (!value || !value->empty()) return Usage();
+        *value = args[i + 1];
+    }
+    if (separator == "tab") separator = "\t";
+    if (!IsDay(from) || !IsDay(to) || out.empty() || separator.size() > 1 || decimal.size() > 1 ||
+        (args.size() % 2) != 0) {
+        return Usage();
+    }
+    tlx::billing::CsvFormat format = tlx::billing::CsvFormatFor(decimal.empty() ? '.' : decimal[0]);
+    if (!separator.empty()) format.separator = separator[0];
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::u8path(out), ec);
+    const auto outcome = tlx::billing::ExportCsv(args[1], from, to, out, format);
+    if (!outcome.ok) {
+        std::fprintf(stderr, "billsdb: %s\n", outcome.message.c_str());
+        return 1;
+    }
+    std::printf("%lld bills, %lld calls written to %s\n", static_cast<long long>(outcome.bills),
+                static_cast<long long>(outcome.calls), out.c_str());
+    return 0;
+}
+
 int Run(const std::vector<std::string>& args) {
+    if (args.size() == 3 && args[0] == "backup") return Backup(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "restore") return Restore(args[1], args[2]);
+    if (args.size() >= 2 && args[0] == "export") return Export(args);
     if (args.size() != 2) return Usage();
     if (args[0] == "create") return Create(args[1]);
     if (args[0] == "check") return Check(args[1]);

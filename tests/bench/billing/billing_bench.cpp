@@ -4,7 +4,8 @@
 //   billing_bench [BILLS] [FOLDER]
 //   billing_bench fill FILE BILLS   (a store for the bills page's benchmark)
 //   billing_bench verify [BILLS] [FOLDER]   (upgrade and chain check of a store of BILLS bills,
-//                                           three calls each; a million by default)
+//                                           three calls each; a million by default; then its
+//                                           checked backup, and the export of 100,000 bills)
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -15,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "core/billing/backup.h"
+#include "core/billing/csv_export.h"
 #include "core/billing/layout.h"
 #include "core/billing/ledger.h"
 #include "core/billing/store.h"
@@ -54,6 +57,46 @@ void RemoveStore(const std::string& path) {
     }
 }
 
+// The checked backup of the sealed store (copy, quick_check, chain) and the export of its first
+// 100,000 bills (all issued on one day: the range's first 100,000 ids are made one day later).
+int BackupAndExport(const std::string& path, const std::filesystem::path& dir, long bills) {
+    const std::filesystem::path folder = dir / "tlx-bench-backups";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    auto start = std::chrono::steady_clock::now();
+    std::clock_t cpu = std::clock();
+    const BackupOutcome backup = MakeBackup(path, folder.string(), LocalTime{2026, 12, 7, 9, 0, 0});
+    const double backup_ms = MsSince(start);
+    const double backup_cpu_ms = 1000.0 * static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
+    const long exported = std::min(bills, 100000L);
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db,
+                 ("update bills set issued_date='2026-12-08 09:00:00' where id_bill<=" +
+                  std::to_string(exported))
+                     .c_str(),
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    start = std::chrono::steady_clock::now();
+    cpu = std::clock();
+    const ExportOutcome csv = ExportCsv(path, "2026-12-08", "2026-12-08", folder.string());
+    const double export_ms = MsSince(start);
+    const double export_cpu_ms = 1000.0 * static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
+    std::error_code ec;
+    const auto csv_bytes = std::filesystem::file_size(folder / "bills.csv", ec) +
+                           std::filesystem::file_size(folder / "calls.csv", ec);
+    std::printf(
+        "backup (copy, quick_check, chain): %.1f MB in %.0f ms, %.0f ms of processor time (%s)\n"
+        "CSV export of %lld bills and %lld calls: %.1f MB in %.0f ms, %.0f ms of processor "
+        "time%s\n",
+        static_cast<double>(backup.bytes) / 1e6, backup_ms, backup_cpu_ms,
+        backup.ok() ? "checked" : backup.message.c_str(), static_cast<long long>(csv.bills),
+        static_cast<long long>(csv.calls), static_cast<double>(csv_bytes) / 1e6, export_ms,
+        export_cpu_ms, csv.ok ? "" : (" " + csv.message).c_str());
+    std::filesystem::remove_all(folder);
+    return backup.ok() && csv.ok ? 0 : 1;
+}
+
 // The upgrade (every bill sealed) and the chain check of a first-edition store at size.
 int VerifyAtSize(long bills, const std::filesystem::path& dir) {
     const std::string path = (dir / "tlx-bench-chain.mdb").string();
@@ -76,6 +119,7 @@ int VerifyAtSize(long bills, const std::filesystem::path& dir) {
     const double verify_ms = MsSince(start);
     const double verify_cpu_ms = 1000.0 * static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
     sqlite3_close(db);
+    const int backed_up = BackupAndExport(path, dir, bills);
     std::error_code ec;
     const auto size =
         std::filesystem::file_size(path, ec) + std::filesystem::file_size(path + "-wal", ec);
@@ -86,7 +130,7 @@ int VerifyAtSize(long bills, const std::filesystem::path& dir) {
         bills, size / 1e6, fill_ms, static_cast<long long>(up.sealed), upgrade_ms, verify_ms,
         verify_cpu_ms, check.Text().c_str());
     RemoveStore(path);
-    return check.intact ? 0 : 1;
+    return check.intact && backed_up == 0 ? 0 : 1;
 }
 
 // NewBill in a store of the given edition: median and 99th percentile.
