@@ -75,21 +75,7 @@ class Ledger : public TempStore {
         return out.str();
     }
     // Runs sql on the store; the first value of the last row as text.
-    std::string Sql(const std::string& sql) {
-        sqlite3* db = nullptr;
-        sqlite3_open(path_.c_str(), &db);
-        std::string out;
-        const int rc = sqlite3_exec(
-            db, sql.c_str(),
-            [](void* o, int, char** v, char**) {
-                *static_cast<std::string*>(o) = v[0] ? v[0] : "";
-                return 0;
-            },
-            &out, nullptr);
-        if (rc != SQLITE_OK) out = std::string("error: ") + sqlite3_errmsg(db);
-        sqlite3_close(db);
-        return out;
-    }
+    std::string Sql(const std::string& sql) { return Query(path_, sql); }
     // A store of the given edition with `bills` bills: one with two calls, then calls 0,1,...
     void Make(int edition, int bills) {
         Sql(std::string(StoreSchema()) +
@@ -101,17 +87,6 @@ class Ledger : public TempStore {
             store.StoreBill(b, [](const std::string& e) { ADD_FAILURE() << e; });
             ASSERT_EQ(b.id, i + 1);
         }
-    }
-    static Bill Sample(int calls, int minute = 0) {
-        Bill b;
-        b.operator_name = "Zoë";
-        b.cabin = "Booth €1";
-        b.issued = LocalTime{2026, 12, 7, 9, minute % 60, 3};
-        b.total_cost = 2.5 * calls;
-        b.total_tax = 0.5 * calls;
-        b.total_cost_with_tax = 3.0 * calls;
-        b.calls.assign(calls, BillCall{"0044 20", "10:00:00", "125", 2.5, 3.0, 1.2, 0.5});
-        return b;
     }
     int Edition() {
         sqlite3* db = nullptr;

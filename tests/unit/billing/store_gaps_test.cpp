@@ -151,19 +151,19 @@ TEST_F(StoreFaults, ListWalkedBackwardsOverHolesInTheIds) {
         {"none", {}},
         {"exactly one", {150}},
         {"the first", {1}},
-        {"the last", {300}},
+        {"the last", {3000}},
         {"several", {1, 2, 3, 64, 65, 66, 129, 200, 201, 202, 203, 204, 299}},
     };
     for (const Case& c : cases) {
         std::filesystem::remove(path_);
         std::string remove = "delete from bills where id_bill in (0";
         for (const auto id : c.missing) remove.append(",").append(std::to_string(id));
-        Sql("with recursive n(i) as (select 1 union all select i+1 from n where i<300) "
+        Sql("with recursive n(i) as (select 1 union all select i+1 from n where i<3000) "
             "insert into bills(id_bill, operator) select i, 'op'||i from n; " +
                 remove + ")",
             true);
         std::vector<std::int64_t> ids;
-        for (std::int64_t id = 1; id <= 300; ++id)
+        for (std::int64_t id = 1; id <= 3000; ++id)
             if (std::find(c.missing.begin(), c.missing.end(), id) == c.missing.end())
                 ids.push_back(id);
         const auto n = static_cast<std::int64_t>(ids.size());
@@ -173,16 +173,21 @@ TEST_F(StoreFaults, ListWalkedBackwardsOverHolesInTheIds) {
         ASSERT_EQ(bills.RecordCount(), n) << c.holes;
         for (const bool descending : {false, true}) {
             bills.SetDescending(descending);
+            EXPECT_EQ(bills.current(), 0) << c.holes;  // it stands on the first row again
             const auto expected = [&](std::int64_t i) { return ids[descending ? n - 1 - i : i]; };
             const Row* middle = bills.RowAt(n / 2);
             ASSERT_TRUE(middle) << c.holes;
             EXPECT_EQ((*middle)[0].integer, expected(n / 2)) << c.holes;
-            for (std::int64_t i = n - 1; i >= 0; --i) {
-                const Row* row = bills.RowAt(i);
-                ASSERT_TRUE(row) << c.holes << " " << i;
-                ASSERT_EQ((*row)[0].integer, expected(i)) << c.holes << " " << i;
-                ASSERT_EQ(AsText((*row)[2]), std::string("op").append(std::to_string(expected(i))));
+            // From the end to the start, then from the start to the end: the cache stays bounded.
+            for (std::int64_t step = -1, i = n - 1; step <= 1; step += 2, i = 0) {
+                for (; i >= 0 && i < n; i += step) {
+                    const Row* row = bills.RowAt(i);
+                    ASSERT_TRUE(row) << c.holes << " " << i;
+                    ASSERT_EQ((*row)[0].integer, expected(i)) << c.holes << " " << i;
+                    ASSERT_EQ(AsText((*row)[2]), "op" + std::to_string(expected(i)));
+                }
             }
+            EXPECT_LE(bills.cached_pages(), TableRecordset::kCachedPages);
         }
     }
 }

@@ -56,6 +56,35 @@ class TempStore : public ::testing::Test {
         return out;
     }
 
+    // Runs sql on the file: the first value of the last row ("" without rows), or the error.
+    static std::string Query(const std::string& path, const std::string& sql) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        std::string out;
+        const int rc = sqlite3_exec(
+            db, sql.c_str(),
+            [](void* o, int, char** v, char**) {
+                *static_cast<std::string*>(o) = v[0] ? v[0] : "";
+                return 0;
+            },
+            &out, nullptr);
+        if (rc != SQLITE_OK) out = std::string("error: ") + sqlite3_errmsg(db);
+        sqlite3_close(db);
+        return out;
+    }
+    // A bill whose total is the sum of its calls' costs, with texts beyond ASCII.
+    static Bill Sample(int calls, int minute = 0) {
+        Bill b;
+        b.operator_name = "Zoë";
+        b.cabin = "Booth €1";
+        b.issued = LocalTime{2026, 12, 7, 9, minute % 60, 3};
+        b.calls.assign(calls, BillCall{"0044 20", "10:00:00", "125", 2.5, 3.0, 1.2, 0.5});
+        b.total_cost = 2.5 * calls;
+        b.total_tax = 0.5 * calls;
+        b.total_cost_with_tax = 3.0 * calls;
+        return b;
+    }
+
     std::string path_;
     std::vector<std::string> reports_;
     BillsStore::Reporter reporter_ = [this](const std::string& list) { reports_.push_back(list); };
