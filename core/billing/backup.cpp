@@ -10,17 +10,15 @@
 #include <system_error>
 
 #include "core/billing/columns.h"
+#include "core/billing/sqlite_handles.h"
 #include "core/billing/store.h"
 
 namespace tlx::billing {
 namespace {
 
-namespace fs = std::filesystem;
+using sqlite::Db;
 
-struct CloseDb {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using Db = std::unique_ptr<sqlite3, CloseDb>;
+namespace fs = std::filesystem;
 
 constexpr std::string_view kPrefix = "bills-";
 constexpr std::string_view kSuffix = ".mdb";

@@ -12,20 +12,15 @@
 #include "core/billing/bill.h"
 #include "core/billing/columns.h"
 #include "core/billing/ledger.h"
+#include "core/billing/sqlite_handles.h"
 
 namespace tlx::billing {
 namespace {
 
-namespace fs = std::filesystem;
+using sqlite::Db;
+using sqlite::Statement;
 
-struct Finalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
-struct CloseDb {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using Db = std::unique_ptr<sqlite3, CloseDb>;
+namespace fs = std::filesystem;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kLineEnd = "\r\n";

@@ -11,28 +11,15 @@
 #include <vector>
 
 #include "core/billing/columns.h"
+#include "core/billing/sqlite_handles.h"
 
 namespace tlx::billing {
 namespace {
 
-struct Finalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
-struct CloseDb {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using Db = std::unique_ptr<sqlite3, CloseDb>;
-
-Statement Prepare(sqlite3* db, const std::string& sql) {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) return nullptr;
-    return Statement(raw);
-}
-
-bool Exec(sqlite3* db, const char* sql) {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
+using sqlite::Db;
+using sqlite::Exec;
+using sqlite::Prepare;
+using sqlite::Statement;
 
 bool HasTable(sqlite3* db, const StoreTable& table) {
     Statement s = Prepare(db, "select 1 from sqlite_schema where type='table' and name=?");

@@ -6,15 +6,13 @@
 #include <string>
 
 #include "core/billing/columns.h"
+#include "core/billing/sqlite_handles.h"
 #include "core/billing/store.h"
 
 namespace tlx::billing {
 namespace {
 
-struct Finalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
+using sqlite::Statement;
 
 // Characters of a UTF-8 text (its bytes that do not continue a character).
 std::size_t Characters(std::string_view utf8) {
