@@ -10,6 +10,7 @@
 #define IDD_WEB_PAGE 133
 #define IDD_BILLS_PAGE 139
 #define IDD_VOID_REASON 140
+// Beside the bills page: export (141), day close (142, 143), preview (144).
 
 #define IDC_PAGE_TABS 1001
 #define IDC_LOGIN 1002
@@ -43,6 +44,13 @@
 #define IDC_BILL_STATE 1033
 #define IDC_STORE_CHECK 1034
 #define IDC_VOID_REASON 1035
+#define IDC_PREVIEW 1036
+#define IDC_SAVE_PDF 1037
+#define IDC_EXPORT 1038
+#define IDC_DAY_CLOSE 1039
+#define IDC_PRINT_OUTCOME 1040
+// Their dialogs' controls: export 1041-1049, preview and PDF 1050-1059, print outcomes
+// 1060-1069, day close 1070-1099.
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1
