@@ -2,11 +2,11 @@
 
 namespace tlx::billing {
 
-std::string SchemaOf(int edition) {
-    std::string sql = edition == 1 ? "PRAGMA journal_mode = WAL;\n" : "";
+std::string SchemaOf(int first, int last) {
+    std::string sql = first == 1 ? "PRAGMA journal_mode = WAL;\n" : "";
     std::vector<StoreTable> tables;
     for (const StoreTable& table : kStoreTables) {
-        if (table.edition == edition) tables.push_back(table);
+        if (table.edition >= first && table.edition <= last) tables.push_back(table);
     }
     for (const StoreTable& table : tables) {
         sql += "\nCREATE TABLE " + std::string(table.name) + " (\n";
@@ -21,10 +21,11 @@ std::string SchemaOf(int edition) {
         sql += "\nCREATE INDEX " + std::string(table.index) + " ON " + std::string(table.name) +
                "(" + std::string(table[table.indexed]) + ");\n";
     }
-    for (const StoreTable& table : tables) {
-        if (!table.edition_row) continue;
+    // The edition's row goes in its table whether this schema makes it or an earlier one did.
+    for (const StoreTable& table : kStoreTables) {
+        if (!table.edition_row || last < table.edition) continue;
         sql += "INSERT INTO " + std::string(table.name) + "(" + std::string(table[0]) +
-               ") VALUES (" + std::to_string(edition) + ");\n";
+               ") VALUES (" + std::to_string(last) + ");\n";
     }
     return sql;
 }

@@ -144,6 +144,29 @@ inline constexpr std::array<Column, kEditionColumnCount> kEditionColumns = {{
     {"version", "INTEGER NOT NULL"},
 }};
 
+// print_outcomes (third edition): what became of each print of a bill, newest last. printed_at
+// is local time as issued_date; job_id the spooler's (0 when none was given); outcome one of
+// the words of print_outcome.h; reason the platform's or the spooler's, in plain words.
+enum PrintOutcomeColumn : std::size_t {
+    kOutcomeId,
+    kOutcomeBill,
+    kOutcomeTime,
+    kOutcomePrinter,
+    kOutcomeJob,
+    kOutcomeWord,
+    kOutcomeReason,
+    kOutcomeColumnCount
+};
+inline constexpr std::array<Column, kOutcomeColumnCount> kOutcomeColumns = {{
+    {"id_outcome", kStoreKey, FieldKind::kKey},
+    {kBillsColumns[kBillId].name, "INTEGER NOT NULL", FieldKind::kKey},
+    {"printed_at", "TEXT", FieldKind::kTime},
+    {"printer", "TEXT"},
+    {"job_id", "INTEGER", FieldKind::kKey},
+    {"outcome", "TEXT"},
+    {"reason", "TEXT"},
+}};
+
 inline constexpr StoreTable kSealsTable{
     .name = "bill_seals", .columns = kSealsColumns, .edition = 2};
 inline constexpr StoreTable kVoidsTable{
@@ -151,13 +174,23 @@ inline constexpr StoreTable kVoidsTable{
 inline constexpr StoreTable kEditionTable{
     .name = "store_edition", .columns = kEditionColumns, .edition = 2, .edition_row = true};
 
-// Every table of the store, in the order the schema creates them.
-inline constexpr std::array<StoreTable, 5> kStoreTables = {kBillsTable, kCallsTable, kSealsTable,
-                                                           kVoidsTable, kEditionTable};
+inline constexpr StoreTable kOutcomesTable{.name = "print_outcomes",
+                                           .columns = kOutcomeColumns,
+                                           .index = "print_outcomes_of_bill",
+                                           .indexed = kOutcomeBill,
+                                           .edition = 3};
 
-// The tables `edition` brings to a store: for the first, WAL journal, the tables, their
-// indexes; for a later one, its tables, their indexes and the row recording the edition.
-std::string SchemaOf(int edition);
+// Every table of the store, in the order the schema creates them.
+inline constexpr std::array<StoreTable, 6> kStoreTables = {
+    kBillsTable, kCallsTable, kSealsTable, kVoidsTable, kEditionTable, kOutcomesTable};
+
+// The tables editions `first` to `last` bring to a store: for the first, WAL journal, the
+// tables, their indexes; for later ones their tables, their indexes and the row recording
+// `last`, the edition the store is then of.
+std::string SchemaOf(int first, int last);
+inline std::string SchemaOf(int edition) {
+    return SchemaOf(edition, edition);
+}
 // `pattern` with the table's names: "{}" is the table's, "{n}" that of the n-th of `columns`.
 std::string StatementOn(const StoreTable& table, std::string_view pattern,
                         std::initializer_list<std::size_t> columns = {});

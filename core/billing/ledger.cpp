@@ -182,7 +182,7 @@ std::string Id(std::int64_t id) {
 }  // namespace
 
 std::string_view LedgerSchema() {
-    static const std::string schema = SchemaOf(kCurrentEdition);
+    static const std::string schema = SchemaOf(2, kCurrentEdition);
     return schema;
 }
 
@@ -409,8 +409,18 @@ UpgradeOutcome UpgradeStore(const std::string& path, int busy_wait_ms) {
                 sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
         }
     } rollback{db.get()};
-    if (StoreEdition(db.get()) >= kCurrentEdition) {  // another program was quicker
+    const int edition = StoreEdition(db.get());
+    if (edition >= kCurrentEdition) {  // another program was quicker
         out.kind = UpgradeOutcome::Kind::kCurrent;
+        return out;
+    }
+    // A sealed store only gains empty tables: no row changes, so no copy is needed.
+    if (edition >= 2) {
+        if (!Exec(db.get(), SchemaOf(edition + 1, kCurrentEdition).c_str()) ||
+            !Exec(db.get(), "commit")) {
+            return failed(sqlite3_errmsg(db.get()));
+        }
+        out.kind = UpgradeOutcome::Kind::kUpgraded;
         return out;
     }
 

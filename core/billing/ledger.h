@@ -16,13 +16,14 @@ struct sqlite3;
 
 namespace tlx::billing {
 
-inline constexpr int kCurrentEdition = 2;
+// 2 brought seals and voids, 3 the print outcomes.
+inline constexpr int kCurrentEdition = 3;
 inline constexpr std::size_t kMaxVoidReason = 200;  // characters
 // A sealed bill dated more than this before the bill sealed ahead of it was not written in
 // order; less is a clock put back by an hour for winter time.
 inline constexpr int kClockSlackSeconds = 3600;
 
-// The second edition's tables (run after StoreSchema() on a new store).
+// The later editions' tables (run after StoreSchema() on a new store).
 std::string_view LedgerSchema();
 // 1 for a first-edition store (no edition recorded), else the recorded version.
 int StoreEdition(sqlite3* db);

@@ -86,7 +86,7 @@ VoidOutcome BillsStore::VoidBill(std::int64_t original_id, std::string_view oper
             "The reason is too long: at most " + std::to_string(kMaxVoidReason) + " characters.";
         return out;
     }
-    if (StoreEdition(db_) < kCurrentEdition) {
+    if (StoreEdition(db_) < kVoidsTable.edition) {
         out.refusal = "The bills store has not been upgraded: its bills cannot be voided.";
         return out;
     }

@@ -90,6 +90,11 @@ int Upgrade(const std::string& path) {
             std::printf("%s: already of edition %d\n", path.c_str(), tlx::billing::kCurrentEdition);
             return 0;
         case Kind::kUpgraded:
+            if (outcome.copy_path.empty()) {  // new tables only
+                std::printf("%s: upgraded to edition %d\n", path.c_str(),
+                            tlx::billing::kCurrentEdition);
+                return 0;
+            }
             std::printf("%s: upgraded to edition %d, %lld bills sealed; the old file is %s\n",
                         path.c_str(), tlx::billing::kCurrentEdition,
                         static_cast<long long>(outcome.sealed), outcome.copy_path.c_str());

@@ -59,7 +59,7 @@ TEST_F(Schema, FirstEditionAsItWas) {
 
 // The second edition's tables as the upgrade has always made them, with their edition's row.
 TEST_F(Schema, SecondEditionAsItWas) {
-    Sql(std::string(LedgerSchema()), true);
+    Sql(SchemaOf(2), true);
     EXPECT_EQ(Sql("select sql||';' from sqlite_master where name in ('bill_seals', "
                   "'bill_voids', 'store_edition') order by rowid; "
                   "select count(*), max(version) from store_edition"),

@@ -19,6 +19,7 @@
 #include <csignal>
 #endif
 
+#include "core/billing/columns.h"
 #include "core/billing/ledger.h"
 #include "core/billing/store.h"
 #include "tests/unit/billing/temp_store.h"
@@ -121,7 +122,7 @@ TEST_F(Ledger, UpgradeSealsEveryBillAndChangesNoRow) {
     EXPECT_EQ(Sql("select group_concat(id_bill||'<'||previous_id||':'||length(seal), ' ') from "
                   "(select * from bill_seals order by id_bill)"),
               "1<0:32 2<1:32 3<2:32 4<3:32");
-    EXPECT_EQ(Edition(), 2);
+    EXPECT_EQ(Edition(), kCurrentEdition);
     EXPECT_EQ(Verify(), "4 bills, chain intact");
 
     // Current already: nothing done, no second copy.
@@ -135,6 +136,25 @@ TEST_F(Ledger, UpgradeSealsEveryBillAndChangesNoRow) {
     const UpgradeOutcome again = UpgradeStore(path_);
     EXPECT_EQ(again.copy_path, path_ + ".before-upgrade.2");
     EXPECT_EQ(Dump(up.copy_path), first_copy);
+    EXPECT_EQ(Verify(), "1 bills, chain intact");
+
+    // A sealed store of the second edition only gains the later tables: no copy, no row
+    // changed, the chain as it was.
+    for (const char* end : {"", "-wal", "-shm"}) fs::remove(path_ + end);
+    Sql(std::string(StoreSchema()) + ";" + SchemaOf(2));
+    {
+        BillsStore store;
+        ASSERT_TRUE(store.Open(path_)) << ErrorList(store.errors());
+        Bill b = Sample(2, 0);
+        store.StoreBill(b, [](const std::string& e) { ADD_FAILURE() << e; });
+    }
+    const std::string sealed = Dump(path_, "bills calls bill_seals bill_voids");
+    const UpgradeOutcome third = UpgradeStore(path_);
+    ASSERT_EQ(third.kind, UpgradeOutcome::Kind::kUpgraded) << third.message;
+    EXPECT_TRUE(third.copy_path.empty());
+    EXPECT_EQ(Edition(), 3);
+    EXPECT_EQ(Sql("select count(*) from print_outcomes"), "0");
+    EXPECT_EQ(Dump(path_, "bills calls bill_seals bill_voids"), sealed);
     EXPECT_EQ(Verify(), "1 bills, chain intact");
 }
 
