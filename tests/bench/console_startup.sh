@@ -61,7 +61,7 @@ for n in 10 200; do
     grep '^every booth' <<<"$out"
 done
 # shellcheck disable=SC2046
-stall_line "page build" $(awk '/^counters/ { print $2, $3 }' <<<"$out")
+stall_line "page build" $(awk '/^counters/ { print $2, $3 }' <<<"$out") gone
 awk -v a="${LOGIN[10]}" -v b="${LOGIN[102]}" -v c="${BUILD[10]}" -v d="${BUILD[200]}" 'BEGIN {
     printf "ratio Log In 102/10 booths: %.2f; ratio page build 200/10 booths: %.2f\n", b / a, d / c
 }'

@@ -20,21 +20,15 @@ booth_keys() {
 }
 
 
-# The stall probe (tlx-stallprobe.exe) on the window titled $1 (Tellarix unless given), in the
-# background; what it measures lands in PROBE_LOG.
-: "${TLX_STALLPROBE_EXE:=$ROOT/build/windows/tests/bench/console_ui/tlx-stallprobe.exe}"
-probe_start() {
-    tlx_wine_bg "$TLX_STALLPROBE_EXE" "${1:-Tellarix}"
-    PROBE_LOG=$TLX_LAST_LOG
-}
+source "$ROOT/tests/bench/stall.sh"
+# The probe on the console's windows (login and main window share their thread).
+probe_start() { stall_probe_start Tellarix; }
 # The performance counter now, as the probe reads it.
 counter_now() { ui now | awk '/^clock/ {print $3}'; }
-# `longest stall, PHASE: N ms`: the longest wait of a probe overlapping counter times T0..T1,
-# once the probe has answered one sent after T1 (a wait still going on counts in full).
-stall_line() {  # phase t0 t1
-    wait_match 1 "the probe after $1" 120 awk -v t="$3" \
+# As stall_of, once the probe has answered one sent after T1 (a wait still going on counts in
+# full), or at once with `gone`: the window's program has ended, nothing is left to wait for.
+stall_line() {  # phase t0 t1 [gone]
+    [ "${4:-}" = gone ] || wait_match 1 "the probe after $1" 120 awk -v t="$3" \
         '$1 == "probe" && $2 > t { n = 1 } END { print n + 0 }' "$PROBE_LOG"
-    tr -d '\r' <"$PROBE_LOG" | awk -v p="$1" -v a="$2" -v b="$3" '$1 == "probe" &&
-        $2 + $3 / 1000 >= a + 0 && $2 <= b + 0 && $3 + 0 > m { m = $3 + 0 }
-        END { printf "longest stall, %s: %d ms\n", p, m }'
+    stall_of "$@"
 }
