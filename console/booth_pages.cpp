@@ -4,6 +4,7 @@
 
 #include "console/messages.h"
 #include "core/console/texts.h"
+#include "win32/clock.h"
 #include "win32/dialog.h"
 #include "win32/text.h"
 
@@ -13,40 +14,78 @@ using tlx::console::kBoothCellHeight;
 using tlx::console::kBoothCellWidth;
 namespace texts = tlx::console::texts;
 
-bool BoothPages::Build(HWND tab, const RECT& display, const tlx::console::PageGrid& grid,
+namespace {
+
+// Long enough to make a few booths, short enough that the operator never notices the wait.
+constexpr double kSliceSeconds = 0.030;
+
+}  // namespace
+
+bool BoothPages::Begin(HWND tab, const RECT& display, const tlx::console::PageGrid& grid,
                        const std::string& currency, HWND print_target) {
     grid_ = grid;
-    // The booth's print request: the calls text travels to the main window as a posted
-    // message, so the booth's event call returns before the bill is made.
-    auto on_event = [print_target](DISPID id, DISPPARAMS* params) -> HRESULT {
-        if (id != kDispidOnPrintClick) return S_OK;
-        auto text = EventArgText(params, 0);
-        auto calls = std::make_unique<std::string>(tlx::win32::AnsiFromWide(text.value_or(L"")));
-        PostTexts(print_target, WM_PRINT_BILL, std::move(calls));
-        return S_OK;
-    };
-    int index = 0;
-    for (const auto& [key, booth] : booths_.booths()) {
-        if (!booth->has_control()) {
-            const RECT cell{0, 0, kBoothCellWidth, kBoothCellHeight};
-            if (FAILED(booth->CreateControl(tab, cell, on_event))) {
-                tlx::win32::MessageBox(tab, texts::kCannotCreateBooths, texts::kErrorCaption,
-                                       MB_OK | MB_ICONERROR);
-                return false;
-            }
+    tab_ = tab;
+    display_ = display;
+    print_target_ = print_target;
+    order_.clear();
+    for (const auto& [key, booth] : booths_.booths()) order_.push_back(booth.get());
+    build_.Reset(static_cast<int>(order_.size()), grid_.booths_per_page);
+    // A control that cannot be made at all shows at once, before the main window does.
+    const int first = build_.Next(0);
+    return first < 0 || Make(first, currency);
+}
+
+bool BoothPages::Continue(int shown_page, const std::string& currency) {
+    const double start = tlx::win32::CounterSeconds();
+    while (!build_.done()) {
+        const int index = build_.Next(shown_page);
+        if (!Make(index, currency)) {
+            build_.Reset(0, 1);  // the operator has been told; the booths made so far stay
+            return false;
         }
-        const auto [x, y] = grid_.CellOrigin(display.left, display.top, index++);
-        SetWindowPos(booth->window(), HWND_TOP, x, y, kBoothCellWidth, kBoothCellHeight,
-                     SWP_HIDEWINDOW);
-        booth->ApplyCurrency(currency);
-        booth->ApplyDisplayName(booth->display_name());
+        if (grid_.ShownOn(index, shown_page) && build_.PageBuilt(shown_page)) ShowPage(shown_page);
+        if (tlx::win32::CounterSeconds() - start > kSliceSeconds) break;
+        if (HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT))) break;
     }
+    return !build_.done();
+}
+
+bool BoothPages::Make(int index, const std::string& currency) {
+    CCabineX* booth = order_[index];
+    if (!booth->has_control()) {
+        // The booth's print request: the calls text travels to the main window as a posted
+        // message, so the booth's event call returns before the bill is made.
+        auto on_event = [print_target = print_target_](DISPID id, DISPPARAMS* params) -> HRESULT {
+            if (id != kDispidOnPrintClick) return S_OK;
+            auto text = EventArgText(params, 0);
+            auto calls =
+                std::make_unique<std::string>(tlx::win32::AnsiFromWide(text.value_or(L"")));
+            PostTexts(print_target, WM_PRINT_BILL, std::move(calls));
+            return S_OK;
+        };
+        const RECT cell{0, 0, kBoothCellWidth, kBoothCellHeight};
+        if (FAILED(booth->CreateControl(tab_, cell, on_event))) {
+            tlx::win32::MessageBox(tab_, texts::kCannotCreateBooths, texts::kErrorCaption,
+                                   MB_OK | MB_ICONERROR);
+            return false;
+        }
+    }
+    const auto [x, y] = grid_.CellOrigin(display_.left, display_.top, index);
+    SetWindowPos(booth->window(), HWND_TOP, x, y, kBoothCellWidth, kBoothCellHeight,
+                 SWP_HIDEWINDOW);
+    booth->ApplyCurrency(currency);
+    booth->ApplyDisplayName(booth->display_name());
+    build_.MarkBuilt(index);
+    booths_.ReleaseHeld(booth->key());
     return true;
 }
 
 void BoothPages::ShowPage(int selected) const {
+    const bool whole = build_.PageBuilt(selected);
     int index = 0;
-    for (const auto& [key, booth] : booths_.booths()) booth->Show(grid_.ShownOn(index++, selected));
+    for (const auto& [key, booth] : booths_.booths()) {
+        booth->Show(whole && grid_.ShownOn(index++, selected));
+    }
 }
 
 }  // namespace tlx::console

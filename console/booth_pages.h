@@ -1,14 +1,16 @@
 // The booth pages: one booth control per booth of the registry, each in a fixed cell of its
-// page on the tab control. Controls are made once per login; switching tabs only shows and
-// hides them.
+// page on the tab control. Controls are made once per login, a few at a time between the
+// operator's messages (the page in view first); switching tabs only shows and hides them.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "console/booth_registry.h"
 #include "core/console/geometry.h"
+#include "core/console/page_build.h"
 
 namespace tlx::console {
 
@@ -16,18 +18,31 @@ class BoothPages {
   public:
     explicit BoothPages(BoothRegistry& booths) : booths_(booths) {}
 
-    // Creates the controls of the booths that have none yet as hidden children of `tab`,
-    // places every booth in its cell of `display` and tells it the currency and its name. A
-    // booth's print request is posted to `print_target`. False, after telling the operator,
-    // when a control cannot be made (booths made so far stay).
-    bool Build(HWND tab, const RECT& display, const tlx::console::PageGrid& grid,
+    // Starts a login's pages: the booths' cells in `display` on `tab`; a booth's print request
+    // is posted to `print_target`. The first booth's control is made at once; false, after
+    // telling the operator, when it cannot be made.
+    bool Begin(HWND tab, const RECT& display, const tlx::console::PageGrid& grid,
                const std::string& currency, HWND print_target);
-    // Shows the booths of booth page `selected` (counting from 0) and hides all others.
+    // Makes more controls, those of booth page `shown_page` first, as hidden children placed in
+    // their cells with the currency and their names, for a few tens of milliseconds or until
+    // a message waits. False once every booth has its control (or one could not be made).
+    bool Continue(int shown_page, const std::string& currency);
+    // Shows the booths of booth page `selected` (counting from 0) once all of them are made,
+    // and hides all others.
     void ShowPage(int selected) const;
+    bool PageBuilt(int page) const { return build_.PageBuilt(page); }
+    bool done() const { return build_.done(); }
 
   private:
+    bool Make(int index, const std::string& currency);
+
     BoothRegistry& booths_;
     tlx::console::PageGrid grid_;
+    tlx::console::PageBuild build_;
+    std::vector<CCabineX*> order_;  // the registry's booths in key order, for this login
+    HWND tab_ = nullptr;
+    RECT display_{};
+    HWND print_target_ = nullptr;
 };
 
 }  // namespace tlx::console

@@ -58,6 +58,7 @@ CCabineX& BoothRegistry::AddBooth(const std::string& key, const std::string& ali
 void BoothRegistry::ClearBooths() {
     for (auto& [key, booth] : booths_) booth.reset();
     booths_.clear();
+    held_.Clear();
 }
 
 ICabine* BoothRegistry::ControlOf(const std::string& key) const {
@@ -93,6 +94,10 @@ bool BoothRegistry::RejectCall(const std::string& key) {
 
 bool BoothRegistry::Apply(const tlx::console::BoothCall& call) {
     using tlx::console::EventKind;
+    if (const auto it = booths_.find(call.key); it != booths_.end() && !it->second->has_control()) {
+        held_.Hold(call);
+        return true;
+    }
     switch (call.kind) {
         case EventKind::kDial:
             return DialCall(call.key, call.destination, call.description, call.rate);
@@ -104,6 +109,10 @@ bool BoothRegistry::Apply(const tlx::console::BoothCall& call) {
             return RejectCall(call.key);
     }
     return false;
+}
+
+void BoothRegistry::ReleaseHeld(const std::string& key) {
+    for (const auto& call : held_.Release(key)) Apply(call);
 }
 
 }  // namespace tlx::console

@@ -11,6 +11,7 @@
 #include "console/axhost/control_site.h"
 #include "console/cabine_iface.h"
 #include "core/console/booths.h"
+#include "core/console/page_build.h"
 #include "win32/com_ptr.h"
 
 namespace tlx::console {
@@ -56,17 +57,21 @@ class BoothRegistry {
 
     // The booth operations. A key that is not registered does nothing; a booth whose
     // control is missing or refuses the call skips the event (false) and the console goes on.
+    // Apply holds a call for a booth whose control is not made yet, until ReleaseHeld.
     bool DialCall(const std::string& key, const std::string& destination,
                   const std::string& description, const std::string& rate);
     bool ConnectCall(const std::string& key);
     bool FinishCall(const std::string& key, std::int32_t duration, double cost);
     bool RejectCall(const std::string& key);
     bool Apply(const tlx::console::BoothCall& call);
+    // Applies the calls held for the booth, now that its control is made.
+    void ReleaseHeld(const std::string& key);
 
   private:
     ICabine* ControlOf(const std::string& key) const;
 
     Map booths_;
+    tlx::console::HeldCalls held_;
 };
 
 }  // namespace tlx::console

@@ -12,6 +12,14 @@ namespace tlx::console {
 
 namespace console = tlx::console;
 
+namespace {
+
+// The booth controls not made at Start are made on this timer: its messages come after the
+// operator's input and the painting, so the page in view paints first.
+constexpr UINT_PTR kBuildTimer = 1;
+
+}  // namespace
+
 // ---- PageTabs ----
 
 namespace {
@@ -63,7 +71,7 @@ bool PageTabs::BuildOnce() {
     const auto titles = console::TabTitles(pages);
     for (int page = 1; page < pages; ++page) tab_.Append(titles[page]);
 
-    if (!booth_pages_.Build(tab_, display, grid_,
+    if (!booth_pages_.Begin(tab_, display, grid_,
                             settings_store_.Read(console::settings::kCurrency), main_)) {
         return false;
     }
@@ -80,6 +88,15 @@ bool PageTabs::BuildOnce() {
     built_ = true;
     for (auto it = titles.end() - 3; it != titles.end(); ++it) tab_.Append(*it);
     return true;
+}
+
+bool PageTabs::ContinueBuild() {
+    if (booth_pages_.Continue(tab_.Selected(),
+                              settings_store_.Read(console::settings::kCurrency))) {
+        return true;
+    }
+    if (web_.exists()) web_.NavigateNow();
+    return false;
 }
 
 void PageTabs::ShowSelectedPage(int selected) {
@@ -135,7 +152,12 @@ bool MainWindow::Start() {
     receiver_.Start(hwnd(), &closing_, std::move(first_messages_));
     first_messages_ = tlx::link::MessageFramer(tlx::link::MessageFramer::Mode::kShortMessages);
     window().Show(true);
+    SetTimer(hwnd(), kBuildTimer, USER_TIMER_MINIMUM, nullptr);
     return true;
+}
+
+void MainWindow::StopBuild() {
+    KillTimer(hwnd(), kBuildTimer);
 }
 
 void MainWindow::KeepTabMargins() {
@@ -184,6 +206,7 @@ void MainWindow::PrintBill(WPARAM wparam) {
 }
 
 void MainWindow::OnServerLost() {
+    StopBuild();
     window().Show(false);
     StopSession();
     if (on_session_lost_) on_session_lost_();
@@ -192,6 +215,7 @@ void MainWindow::OnServerLost() {
 // Enter and Escape do nothing here (the base's OK and Cancel of a modeless window): the
 // window only closes through its close box.
 bool MainWindow::OnClose() {
+    StopBuild();
     tabs_.web().CloseBrowser();
     StopSession();
     PostQuitMessage(0);
@@ -229,6 +253,10 @@ bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& resu
             return true;
         case WM_SERVER_LOST:
             OnServerLost();
+            return true;
+        case WM_TIMER:
+            if (wparam != kBuildTimer) return Dialog::OnMessage(msg, wparam, lparam, result);
+            if (!tabs_.ContinueBuild()) StopBuild();
             return true;
         case WM_PAINT:
             return PaintIcon();

@@ -39,6 +39,10 @@ class PageTabs {
     bool BuildPages();
     void ClearBuilt() { built_ = false; }
     void ShowSelectedPage(int selected);
+    // Makes more booth controls between messages; false once all are made, and then the web
+    // page opens its address.
+    bool ContinueBuild();
+    const BoothPages& booth_pages() const { return booth_pages_; }
     void SetWebAddress(std::string address) { web_address_ = std::move(address); }
     CBillsDlg& bills() { return bills_; }
     SettingsPage& settings() { return settings_; }
@@ -100,6 +104,7 @@ class MainWindow : public tlx::win32::Dialog {
     void StopSession();
     void KeepTabMargins();
     bool PaintIcon();
+    void StopBuild();
 
     tlx::console::Rect work_area_;
     std::string operator_name_;

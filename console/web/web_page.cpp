@@ -81,7 +81,13 @@ void WebPage::Open(std::string_view web_address, std::string_view user, std::str
     RECT page{};
     GetWindowRect(hwnd(), &page);
     browser_.Resize(page.right - page.left, page.bottom - page.top);
-    browser_.Navigate(tlx::console::WebLoginAddress(web_address, user, password));
+    address_ = tlx::console::WebLoginAddress(web_address, user, password);
+}
+
+void WebPage::NavigateNow() {
+    if (address_.empty()) return;
+    browser_.Navigate(address_);
+    address_.clear();
 }
 
 }  // namespace tlx::console

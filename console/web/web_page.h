@@ -36,9 +36,12 @@ class CWebBrowser2 {
 
 class WebPage : public tlx::win32::Dialog {
   public:
-    // After every login: the browser takes the page's size and opens the server's login page
-    // with the operator's user name and password.
+    // After every login: the browser takes the page's size and keeps the server's login page
+    // with the operator's user name and password for NavigateNow.
     void Open(std::string_view web_address, std::string_view user, std::string_view password);
+    // Opens the page kept by the last Open, once. Called after the booth pages are made: the
+    // browser may hold the calling thread while it opens an address.
+    void NavigateNow();
     // Before the connection closes when the main window does.
     void CloseBrowser() { browser_.Destroy(); }
 
@@ -47,6 +50,7 @@ class WebPage : public tlx::win32::Dialog {
 
   private:
     CWebBrowser2 browser_;
+    std::string address_;  // kept until NavigateNow
 };
 
 }  // namespace tlx::console

@@ -8,14 +8,23 @@ export TLX_SUITE_LIMIT=${TLX_SUITE_LIMIT:-900}
 source "$ROOT/scripts/wine/lib.sh"
 FILL=$ROOT/build/native/tests/bench/billing/billing_bench
 BENCH=${TLX_BILLSBENCH_EXE:-$ROOT/build/windows/tests/bench/console_ui/tlx-billsbench.exe}
+source "$ROOT/tests/bench/stall.sh"
 tlx_wine_up || exit 1
+stall_probe_start bills
 declare -A LINE
 for n in 1000 1000000; do
     dir=$TLX_SESSION_DIR/store-$n
     mkdir -p "$dir"
     "$FILL" fill "$dir/bills.mdb" "$n" || exit 1
-    LINE[$n]=$(tlx_wine -t 600 -C "$dir" "$BENCH" | grep '^bills') || { echo "bench failed for $n"; exit 1; }
+    out=$(tlx_wine -t 600 -C "$dir" "$BENCH")
+    LINE[$n]=$(grep '^bills' <<<"$out") || { echo "bench failed for $n"; exit 1; }
     echo "${LINE[$n]}"
+    if [ "$n" = 1000000 ]; then
+        # shellcheck disable=SC2046
+        stall_of "bill print" $(awk '/^counters/ { print $2, $3 }' <<<"$out")
+        # shellcheck disable=SC2046
+        stall_of "bills refresh at a million" $(awk '/^counters/ { print $2, $4 }' <<<"$out")
+    fi
     rm -rf "$dir"
 done
 python3 - "${LINE[1000]}" "${LINE[1000000]}" <<'PY'

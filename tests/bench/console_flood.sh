@@ -14,8 +14,10 @@ KEYS=$(booth_keys "$BOOTHS")
 start_sim --user demo --password demo --booths "$KEYS" --web-address http://w/ \
     --flood "$EVENTS" --flood-booths "$BOOTHS" --settle-ms 6000 ${3:-}
 console_at 127.0.0.1 "$SIM_PORT"
+probe_start
 press_login
 wait_main_window 120
+FLOOD_FROM=$(counter_now)
 # Events are applied in the order sent: the moment the booth of the last event shows its last
 # row with that event's picture, every event has been applied. That row is watched from inside
 # the session every 5 ms, from before the flood starts.
@@ -30,6 +32,7 @@ wait_match 1 "the flood finished" 600 grep -c '"event":"flood_done"' "$SIM_LOG"
 wait "$WATCH_PID"
 read -r _ t_seen _ < <(tr -d '\r' <"$WATCH_LOG" | grep '^clock')
 [ -n "${t_seen:-}" ] || fail "the last booth never showed its last call: $(cat "$WATCH_LOG")"
+stall_line flood "$FLOOD_FROM" "$(counter_now)"
 # The booths in view repaint once the queue has run dry; the picture is taken after that.
 ui idle --title Tellarix --child-class SysTabControl32 --timeout 60 || fail "the page kept painting"
 tlx_screenshot flood-done

@@ -19,3 +19,16 @@ booth_keys() {
     echo "${keys[*]:0:$1}"
 }
 
+
+source "$ROOT/tests/bench/stall.sh"
+# The probe on the console's windows (login and main window share their thread).
+probe_start() { stall_probe_start Tellarix; }
+# The performance counter now, as the probe reads it.
+counter_now() { ui now | awk '/^clock/ {print $3}'; }
+# As stall_of, once the probe has answered one sent after T1 (a wait still going on counts in
+# full), or at once with `gone`: the window's program has ended, nothing is left to wait for.
+stall_line() {  # phase t0 t1 [gone]
+    [ "${4:-}" = gone ] || wait_match 1 "the probe after $1" 120 awk -v t="$3" \
+        '$1 == "probe" && $2 > t { n = 1 } END { print n + 0 }' "$PROBE_LOG"
+    stall_of "$@"
+}

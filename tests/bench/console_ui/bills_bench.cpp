@@ -58,15 +58,19 @@ int main() {
 
     auto& bills = database.store().bills();
     const auto count = bills.RecordCount();
+    const double started = tlx::win32::CounterSeconds();
     const double refresh_after_new = Median(15, [&](int) {
         page.NewBill(
             "Booth 1;0123;10:00:00;10:01:00;60;1.00;1.20|0456;10:02:00;10:03:00;60;1.00;1.20|");
     });
+    const double printed = tlx::win32::CounterSeconds();
     const double calls =
         Median(15, [&](int i) { page.ShowCalls(static_cast<std::uint32_t>(count / 2 + i)); });
     tlx::win32::ListView grid(GetDlgItem(page.hwnd(), IDC_BILLS_GRID));
     const double last = Median(
         15, [&](int) { grid.SelectOnly(grid.Count() - 1); }, [&](int) { grid.SelectOnly(0); });
+    // For the stall probe: the new bills, then all three operations.
+    std::printf("counters %.6f %.6f %.6f\n", started, printed, tlx::win32::CounterSeconds());
     PROCESS_MEMORY_COUNTERS memory{};
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
     double megabytes = static_cast<double>(memory.WorkingSetSize) / (1024 * 1024);
