@@ -9,11 +9,20 @@
 #include <cstdio>
 
 #include "win32/clock.h"
+#include "win32/handles.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: tlx-stallprobe TITLE\n");
         return 2;
+    }
+    // A periodic timer paces the probes: one every 20 ms, whatever a probe waited.
+    tlx::win32::UniqueHandle tick(CreateWaitableTimerW(nullptr, FALSE, nullptr));
+    LARGE_INTEGER first{};
+    first.QuadPart = -200000;  // 20 ms, in 100 ns units, relative
+    if (!tick || !SetWaitableTimer(tick.Get(), &first, 20, nullptr, nullptr, FALSE)) {
+        std::fprintf(stderr, "tlx-stallprobe: no timer (%lu)\n", GetLastError());
+        return 1;
     }
     HWND target = nullptr;
     for (;;) {
@@ -30,7 +39,6 @@ int main(int argc, char** argv) {
                 target = nullptr;
             }
         }
-        const double next = sent + 0.020 - tlx::win32::CounterSeconds();
-        if (next > 0) Sleep(static_cast<DWORD>(next * 1000));
+        WaitForSingleObject(tick.Get(), INFINITE);
     }
 }
