@@ -125,7 +125,7 @@ bool CBillsDlg::OnCommand(int id, int, HWND) {
     } else if (id == IDC_VOID) {
         VoidSelectedBill();
     } else if (id == IDC_EXPORT) {
-        ExportBills(hwnd(), database_);
+        ExportBills(hwnd());
     } else {
         return false;
     }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "console/resource.h"
+#include "core/billing/store.h"
 #include "core/console/store_recovery.h"
 #include "win32/com_ptr.h"
 #include "win32/dialog.h"
@@ -123,20 +124,16 @@ class ExportDlg : public tlx::win32::Dialog {
 
 }  // namespace
 
-void ExportBills(HWND owner, BillsDatabase& database) {
+void ExportBills(HWND owner) {
     ExportDlg ask;
     if (ask.RunModal(IDD_EXPORT, owner) != IDOK) return;
-    billing::ExportOutcome outcome;
-    if (!database.is_open()) {
-        outcome.message = "Nothing was exported: this console runs without a bills store.";
-    } else {
-        const HCURSOR before = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-        const billing::CsvFormat format =
-            CsvFormatOfRegion(RegionalValue(LOCALE_SLIST), RegionalValue(LOCALE_SDECIMAL));
-        outcome = billing::ExportCsv(std::string(billing::kStoreFile), ask.from, ask.to,
-                                     Utf8FromWide(ask.folder), format);
-        SetCursor(before);
-    }
+    // Read on a connection of its own: a missing or unreadable store is told as the outcome.
+    const HCURSOR before = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    const billing::CsvFormat format =
+        CsvFormatOfRegion(RegionalValue(LOCALE_SLIST), RegionalValue(LOCALE_SDECIMAL));
+    const billing::ExportOutcome outcome = billing::ExportCsv(
+        std::string(billing::kStoreFile), ask.from, ask.to, Utf8FromWide(ask.folder), format);
+    SetCursor(before);
     const std::string text = ExportSummary(outcome, Utf8FromWide(ask.folder));
     tlx::win32::MessageBox(owner, tlx::win32::AnsiFromWide(tlx::win32::WideFromUtf8(text)),
                            kExportCaption, MB_OK | (outcome.ok ? MB_ICONINFORMATION : MB_ICONSTOP));

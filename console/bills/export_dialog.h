@@ -4,11 +4,9 @@
 
 #include <windows.h>
 
-#include "console/bills/bills_database.h"
-
 namespace tlx::console {
 
 // Window thread, COM initialised.
-void ExportBills(HWND owner, BillsDatabase& database);
+void ExportBills(HWND owner);
 
 }  // namespace tlx::console
