@@ -7,14 +7,16 @@
 #include "console/resource.h"
 #include "console/widgets/property_grid.h"
 #include "core/console/geometry.h"
-#include "core/console/settings_path.h"
+#include "core/console/settings_keys.h"
 #include "core/console/texts.h"
 #include "win32/module.h"
 
 namespace tlx::console {
 
 ConsoleApp::ConsoleApp(BillsDatabase& database)
-    : login(settings, booths, main_window), main_window(booths, settings, database, login) {
+    : database_(database),
+      login(settings, booths, main_window),
+      main_window(booths, settings, database, login) {
     main_window.OnSessionLost([this] { ShowLogin(); });
 }
 
@@ -34,14 +36,14 @@ bool ConsoleApp::InitInstance() {
     sockets_ready_ = true;
 
     // Control hosting needs the common controls (tabs, the booths' lists) registered.
-    INITCOMMONCONTROLSEX controls{sizeof controls,
-                                  ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                       ICC_STANDARD_CLASSES | ICC_DATE_CLASSES};
     InitCommonControlsEx(&controls);
     tlx::widgets::PropertyGrid::Register();
 
-    char module[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
-    settings.SetPath(tlx::console::SettingsPathFor(std::string_view(module, n)));
+    settings.SetPath(SettingsStore::ProgramSettingsPath());
+    // Off this thread; the store opened (or did not) before the settings were read.
+    database_.StartBackups(settings.Read(tlx::console::settings::kBackupFolder));
 
     ShowLogin();
     return true;
@@ -78,6 +80,8 @@ int ConsoleApp::Run() {
 }
 
 int ConsoleApp::ExitInstance() {
+    // A backup under way ends before the windows go; its outcome is no longer told.
+    database_.StopBackups();
     // Unsaved settings may hold booth names: saving them needs the booths still there.
     main_window.tabs().settings().Close();
     booths.ClearBooths();

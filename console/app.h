@@ -25,6 +25,10 @@ class ConsoleApp {
     void ShowLogin();
     int Run();
 
+  private:
+    BillsDatabase& database_;  // made first, outlives the application
+
+  public:
     // Constructed in this order; destroyed in the reverse one. The windows only keep
     // references to the later members until they are used after start-up.
     LoginDialog login;

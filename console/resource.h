@@ -10,6 +10,7 @@
 #define IDD_WEB_PAGE 133
 #define IDD_BILLS_PAGE 139
 #define IDD_VOID_REASON 140
+#define IDD_EXPORT 141
 // Beside the bills page: export (141), day close (142, 143), preview (144).
 
 #define IDC_PAGE_TABS 1001
@@ -51,6 +52,12 @@
 #define IDC_PRINT_OUTCOME 1040
 // Their dialogs' controls: export 1041-1049, preview and PDF 1050-1059, print outcomes
 // 1060-1069, day close 1070-1099.
+
+// The export dialog.
+#define IDC_EXPORT_FROM 1041
+#define IDC_EXPORT_TO 1042
+#define IDC_EXPORT_FOLDER 1043
+#define IDC_EXPORT_BROWSE 1044
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1

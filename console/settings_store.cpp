@@ -6,6 +6,12 @@
 
 namespace tlx::console {
 
+std::string SettingsStore::ProgramSettingsPath() {
+    char module[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    return tlx::console::SettingsPathFor(std::string_view(module, n));
+}
+
 std::string SettingsStore::ReadString(std::string_view section, std::string_view key) {
     char buffer[255] = {};
     const DWORD n = GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),

@@ -11,6 +11,8 @@ namespace tlx::console {
 
 class SettingsStore {
   public:
+    // The settings file of the running program (beside it).
+    static std::string ProgramSettingsPath();
     void SetPath(std::string path) { path_ = std::move(path); }
     const std::string& path() const { return path_; }
 

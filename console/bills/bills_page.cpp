@@ -2,6 +2,7 @@
 
 #include <ole2.h>
 
+#include "console/bills/export_dialog.h"
 #include "console/resource.h"
 #include "core/billing/bills_view.h"
 #include "core/billing/layout.h"
@@ -60,10 +61,15 @@ CBillsDlg::CBillsDlg(BillsDatabase& database, SettingsStore& settings,
     // The booth controls and the page's components are COM objects hosted on this thread.
     com_ready_ = SUCCEEDED(OleInitialize(nullptr));
     if (!database_.OpenDatabase()) {
-        MessageBoxA(nullptr, std::string(texts::kNoDatabase).c_str(),
-                    std::string(texts::kInformationCaption).c_str(), MB_OK | MB_ICONINFORMATION);
-    } else if (const std::string& message = database_.startup_check().message; !message.empty()) {
-        // A changed store, or one that could not be upgraded: said once, before the login.
+        // Going on without storing was the operator's own choice: already said.
+        if (!database_.left_closed()) {
+            MessageBoxA(nullptr, std::string(texts::kNoDatabase).c_str(),
+                        std::string(texts::kInformationCaption).c_str(),
+                        MB_OK | MB_ICONINFORMATION);
+        }
+    } else if (const std::string message = database_.startup_message(); !message.empty()) {
+        // A changed or damaged store, or one that could not be upgraded: said once, before the
+        // login.
         tlx::win32::MessageBox(nullptr, message, texts::kBillsStoreCaption, MB_OK | MB_ICONWARNING);
     }
 }
@@ -118,6 +124,8 @@ bool CBillsDlg::OnCommand(int id, int, HWND) {
         ReprintSelectedBill();
     } else if (id == IDC_VOID) {
         VoidSelectedBill();
+    } else if (id == IDC_EXPORT) {
+        ExportBills(hwnd());
     } else {
         return false;
     }

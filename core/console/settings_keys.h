@@ -56,6 +56,10 @@ inline constexpr Key kVoidLabel{kPrintSection, "LBL_VOID",
                                 "before the number of the bill a void cancels"};
 inline constexpr Key kVoidReasonLabel{kPrintSection, "LBL_VOID_REASON", "before a void's reason"};
 
+// Where the automatic backups of the bills store go (a USB stick, a share); empty or missing:
+// "Backups" beside the store. Not on the settings page: set in the file.
+inline constexpr Key kBackupFolder{"BACKUP", "FOLDER", "folder of the bills store's backups"};
+
 // The settings page's grid: under one category row, a row per setting it edits. The page
 // finds a row by its name; the operator reads its caption.
 struct GridRow {

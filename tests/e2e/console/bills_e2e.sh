@@ -1,6 +1,6 @@
 #!/bin/bash
 # Bills end to end: the console under Wine with callshop-sim, a bills store and the harness's
-# file printer. One case per run: print, page, no-store, void, changed-store.
+# file printer. One case per run: print, page, no-store, void, changed-store, restore, export.
 set -u
 CASE=${1:?case}
 source "$(dirname "$0")/lib.sh"
@@ -226,9 +226,7 @@ void_bill() {  # reason confirmation-pattern
 # Two sealed bills, one amount changed behind the console's back: at start-up the operator is
 # told which bill, once, before the login window.
 case_changed_store() {
-    store "insert into bills(issued_date, operator, cabin_number, total_cost, total_taxes, total_cost_taxes) values ('2026-07-12 10:00:00', 'Anna', '1', 1, 0.2, 1.2), ('2026-07-12 11:00:00', 'Anna', '2', 2, 0.4, 2.4)" >/dev/null
-    first_edition
-    "$TLX_BILLSDB_EXE" upgrade "$SHOP/bills.mdb" >/dev/null || fail "not upgraded"
+    two_sealed_bills
     store 'update bills set total_cost=1.5 where id_bill=2' >/dev/null
     write_ini '[NETWORK]' 'SERVER_IP=127.0.0.1' 'SERVER_PORT=1'
     start_console
@@ -242,12 +240,85 @@ case_changed_store() {
     e2e_log "ok: the changed bill named once at start-up"
 }
 
+two_sealed_bills() {
+    store "insert into bills(issued_date, operator, cabin_number, total_cost, total_taxes, total_cost_taxes) values ('2026-07-12 10:00:00', 'Anna', '1', 1, 0.2, 1.2), ('2026-07-12 11:00:00', 'Anna', '2', 2, 0.4, 2.4)" >/dev/null
+    first_edition
+    "$TLX_BILLSDB_EXE" upgrade "$SHOP/bills.mdb" >/dev/null || fail "not upgraded"
+}
+
+# A changed store with a good backup beside it: one question at start naming what is wrong and
+# the backup; Yes restores it, the damaged file is kept aside, and the console bills again.
+case_restore() {
+    two_sealed_bills
+    mkdir -p "$SHOP/Backups"
+    "$TLX_BILLSDB_EXE" backup "$SHOP/bills.mdb" "$SHOP/Backups" >/dev/null || fail "no backup"
+    store 'update bills set total_cost=1.5 where id_bill=2' >/dev/null
+    tlx_add_printer "$WORK/printed.ps" || fail "no printer"
+    start_sim --user demo --password demo --booths '1'
+    write_ini '[NETWORK]' "SERVER_IP=127.0.0.1" "SERVER_PORT=$SIM_PORT" 'USERNAME=demo' \
+        'PASSWORD=demo' "${PRINT_SETTINGS[@]}"
+    start_console
+    wait_match "The bills store is damaged: the seals do not hold: bill 2 was changed*The newest good backup is Backups*bills-*.mdb, made on 20*Yes: restore*No: go on without storing bills." \
+        "the damaged store's question" 60 ui text --title "Bills store" --id 65535
+    tlx_screenshot damaged-store-question
+    ui click --title "Bills store" --id 6 >/dev/null || fail "no Yes"
+    wait_status "Please enter your Login and Password..." 60
+    ui find --title "Bills store" --timeout 0 >/dev/null && fail "a second box about the store"
+    ls "$SHOP"/bills.mdb.replaced-* >/dev/null 2>&1 || fail "the damaged store was not kept aside"
+    press_login
+    wait_main_window
+    ctl 'dial 1;0111;A;1.00' && ctl 'connect 1' && ctl 'finish 1;60;1.00'
+    wait_match $'3\t0111*' "a finished call" 20 booth_rows 1
+    bill_of 1 0
+    wait_match "3|2.0" "the bill stored beside the restored ones" 30 store 'select count(*), sum(total_cost * (id_bill = 2)) from bills'
+    "$TLX_BILLSDB_EXE" verify "$SHOP/bills.mdb" >/dev/null || fail "the restored store does not verify"
+}
+
+# Export from the Bills page: this month into a folder picked in the platform's folder dialog;
+# the two files with a header and the bill's row. A backup folder the settings name and that is missing is told.
+case_export() {
+    local out=$WINEPREFIX/drive_c/export
+    mkdir -p "$out"
+    tlx_add_printer "$WORK/printed.ps" || fail "no printer"
+    start_sim --user demo --password demo --booths '1'
+    console_at 127.0.0.1 "$SIM_PORT" "${PRINT_SETTINGS[@]}" '[BACKUP]' 'FOLDER=C:\missing'
+    wait_match 'No backup was made: the folder C:\\missing cannot be found.*' "the failed backup told" 60 \
+        ui text --title Backup --id 65535
+    ui click --title Backup --id 1 >/dev/null
+    press_login
+    wait_main_window
+    ctl 'dial 1;0111;A;1.00' && ctl 'connect 1' && ctl 'finish 1;60;1.00'
+    wait_match $'3\t0111*' "a finished call" 20 booth_rows 1
+    bill_of 1 0
+    wait_match 1 "the bill stored" 30 store 'select count(*) from bills'
+    ui tab-select --title Tellarix --child-class SysTabControl32 3 >/dev/null
+    ui click --title Tellarix --id 1038 >/dev/null || fail "no Export..."
+    ui click --title 'Export bills' --id 1044 >/dev/null || fail "no export dialog"
+    ui find --title 'Select Folder' >/dev/null || fail "no folder dialog"
+    tlx_screenshot export-folder-dialog
+    ui set-text --title 'Select Folder' --id 1152 --value 'C:\export' \
+        :: click --title 'Select Folder' --id 1 >/dev/null || fail "folder not typed"
+    wait_match 'C:\\export' "the folder picked" 20 ui text --title 'Export bills' --id 1043
+    tlx_screenshot export-dialog
+    ui click --title 'Export bills' --id 1 >/dev/null
+    wait_match '1 bill and 1 call exported to C:\\export (bills.csv, calls.csv).' "the export told" 30 \
+        ui text --title Export --id 65535
+    ui click --title Export --id 1 >/dev/null
+    expect_eq 2 "$(wc -l <"$out/bills.csv")" "bills.csv: header and one bill"
+    [[ "$(head -c3 "$out/bills.csv")" == $'\xef\xbb\xbf' ]] || fail "bills.csv has no byte-order mark"
+    [[ "$(sed -n 2p "$out/bills.csv")" == 1,*,Anna,1,1.00,0.20,1.20* ]] ||
+        fail "bills.csv row: [$(sed -n 2p "$out/bills.csv")]"
+    [[ "$(sed -n 2p "$out/calls.csv")" == *,1,*0111*,60,* ]] || fail "calls.csv row: [$(sed -n 2p "$out/calls.csv")]"
+}
+
 case "$CASE" in
     print) case_print ;;
     page) case_page ;;
     no-store) case_no_store ;;
     void) case_void ;;
     changed-store) case_changed_store ;;
+    restore) case_restore ;;
+    export) case_export ;;
     *) fail "unknown case $CASE" ;;
 esac
 e2e_log "PASS: $CASE"

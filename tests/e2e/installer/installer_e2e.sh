@@ -72,7 +72,7 @@ same "the registration after the upgrade" "$WORK/registered" \
 msiexec "removal" /x "$(tlx_winpath "$TLX_UPGRADE_MSI")"
 kept "removal"
 same "no registration left" /dev/null entries 'HKCU\Software\Classes'
-expect_eq "Tellarix.ini bills.mdb" "$(LC_ALL=C ls "$SHOP" | paste -sd' ')" "only the shop's data left"
+expect_eq "Backups Tellarix.ini bills.mdb" "$(LC_ALL=C ls "$SHOP" | paste -sd' ')" "only the shop's data left (its backups too)"
 [ -e "$SHORTCUT" ] && fail "the shortcut is left"
 
 # The portable zip's script registers the control as the package does.
