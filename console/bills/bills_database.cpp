@@ -42,7 +42,7 @@ bool BillsDatabase::OpenDatabase() {
     }
     // On its own connection, before the store opens: a missing or foreign file is left to the
     // store's own messages below.
-    startup_ = billing::CheckStoreAtStartup(path);
+    startup_ = billing::CheckStoreAtStartup(path, health_.sound ? &health_.chain : nullptr);
     if (store_.Open(path)) return true;
     ReportDatabaseError(billing::ErrorList(store_.errors()));
     return false;

@@ -525,13 +525,17 @@ int OpenForCheck(const std::string& path, sqlite3** db) {
     return rc;
 }
 
-StartupCheck CheckStoreAtStartup(const std::string& path) {
+StartupCheck CheckStoreAtStartup(const std::string& path, const ChainCheck* checked) {
     StartupCheck check;
     check.upgrade = UpgradeStore(path);
     // A missing or foreign file: the store's own start-up messages say so.
     if (check.upgrade.kind == UpgradeOutcome::Kind::kNoStore) return check;
     if (check.upgrade.kind == UpgradeOutcome::Kind::kFailed) {
         check.message = check.upgrade.message;
+        return check;
+    }
+    if (checked && check.upgrade.sealed == 0) {
+        check.chain = *checked;
         return check;
     }
     sqlite3* raw = nullptr;
