@@ -268,11 +268,12 @@ void PreviewWindow::OnPaint(HDC dc, const PAINTSTRUCT&) {
         const int top = kGap + page * (height + kGap);
         Rectangle(dc, kGap, top, kGap + width, top + height);
     }
+    // Unclipped: the zoom's pixel rounding must not shave the descenders off a line.
     for (const auto& item : pages_.items()) {
         RECT r = item.rect;
         OffsetRect(&r, kGap, kGap + item.page * (height + kGap));
         DrawTextW(dc, item.text.c_str(), static_cast<int>(item.text.size()), &r,
-                  static_cast<UINT>(item.format) | DT_NOPREFIX);
+                  static_cast<UINT>(item.format) | DT_NOPREFIX | DT_NOCLIP);
     }
 }
 

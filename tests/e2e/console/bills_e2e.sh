@@ -267,11 +267,11 @@ case_output() {
 
     ui click --title Tellarix --id 1037 >/dev/null || fail "Save as PDF refused"
     ui set-text --title 'Save bill as PDF' --child-class Edit --visible --value "Z:${pdf//\//\\}" \
-        :: click --title 'Save bill as PDF' --id 1 >/dev/null || fail "no save window"
+        :: click --title 'Save bill as PDF' --child-class Button --id 1 >/dev/null || fail "no save window"
     wait_match "Bill 1 is saved as Z:*bill-1.pdf." "the outcome" 30 ui text --title 'Save as PDF' --id 65535
     ui click --title 'Save as PDF' --id 1 >/dev/null
     local lines
-    lines=$(pdftotext -layout "$pdf" - | sed 's/^ *//; s/  */ /g; /^$/d' | paste -sd'|')
+    lines=$(pdftotext -layout "$pdf" - | tr -d '\f' | sed 's/^ *//; s/  */ /g; /^$/d' | paste -sd'|')
     [[ "$lines" == "Station Phones|VAT 42|Bill 1|"*"|Tel:0111|"*"|To pay 1.20|Thank you" ]] ||
         fail "the PDF's lines: [$lines]"
     e2e_log "ok: the PDF has the bill's lines"
