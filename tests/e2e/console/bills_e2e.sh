@@ -275,6 +275,12 @@ case_output() {
     [[ "$lines" == "Station Phones|VAT 42|Bill 1|"*"|Tel:0111|"*"|To pay 1.20|Thank you" ]] ||
         fail "the PDF's lines: [$lines]"
     e2e_log "ok: the PDF has the bill's lines"
+
+    # With a printer the preview takes that printer's page, at the zoom chosen before.
+    tlx_add_printer "$WORK/printed.ps" || fail "no printer"
+    ui click --title Tellarix --id 1036 >/dev/null || fail "Preview refused"
+    ui idle --title 'Bill 1 - Preview (125%)' >/dev/null || fail "no preview with a printer"
+    tlx_screenshot bill-preview-printer
 }
 
 case "$CASE" in
