@@ -196,6 +196,8 @@ TEST_F(TempStore, ToolWritesAStoredBillAsPdf) {
     EXPECT_EQ(run("1 '" + pdf + "' --width 48"), 0);
     EXPECT_NE(run("2 '" + pdf + "'"), 0);
     EXPECT_NE(run("1 '" + pdf + "' --settings '" + ini + ".missing'"), 0);
+    std::filesystem::remove(path_);
+    EXPECT_NE(run("1 '" + pdf + "'"), 0);  // no store
 }
 #endif
 #endif
