@@ -15,6 +15,8 @@ packages=(
     wixl msitools
     # running and looking at Windows code
     wine wine64 xvfb x11-utils ghostscript imagemagick
+    # reading back the bills written as PDF (pdftotext)
+    poppler-utils
     # misc tools the scripts use
     procps psmisc util-linux coreutils rsync python3 openssl locales
 )

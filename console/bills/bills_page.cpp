@@ -126,6 +126,10 @@ bool CBillsDlg::OnCommand(int id, int, HWND) {
         VoidSelectedBill();
     } else if (id == IDC_EXPORT) {
         ExportBills(hwnd());
+    } else if (id == IDC_PREVIEW) {
+        PreviewSelectedBill();
+    } else if (id == IDC_SAVE_PDF) {
+        SaveSelectedBillAsPdf();
     } else {
         return false;
     }
@@ -141,6 +145,8 @@ void CBillsDlg::UpdatePrintButton() {
     const bool selected = bills_loaded_ && bills.RecordCount() != 0 && bills.current() >= 0;
     tlx::win32::Window(Item(IDC_REPRINT)).Enable(selected);
     tlx::win32::Window(Item(IDC_VOID)).Enable(selected && database_.second_edition());
+    tlx::win32::Window(Item(IDC_PREVIEW)).Enable(selected);
+    tlx::win32::Window(Item(IDC_SAVE_PDF)).Enable(selected);
 }
 
 std::int64_t CBillsDlg::CurrentBillId() {
@@ -206,16 +212,20 @@ void CBillsDlg::ShowCalls(std::uint32_t bill_id) {
     calls_grid_.SetDataSource(&calls_rows_);
 }
 
-void CBillsDlg::ReprintSelectedBill() {
+std::optional<billing::Bill> CBillsDlg::SelectedBill() {
     auto& store = database_.store();
-    if (!bills_loaded_ || store.bills().current() < 0) return;  // nothing to print
+    if (!bills_loaded_ || store.bills().current() < 0) return std::nullopt;  // nothing to print
     billing::Bill bill = billing::StoredBill(store.bills(), store.calls());
     // A void prints what it cancels every time.
     const billing::BillState state = store.StateOf(bill.id);
     if (state.kind == billing::BillState::Kind::kVoid) {
         bill.voids = billing::VoidNote{state.other_id, state.reason, {}, {}};
     }
-    PrintBill(std::move(bill));
+    return bill;
+}
+
+void CBillsDlg::ReprintSelectedBill() {
+    if (auto bill = SelectedBill()) PrintBill(std::move(*bill));
 }
 
 void CBillsDlg::VoidSelectedBill() {
@@ -255,7 +265,7 @@ void CBillsDlg::NewBill(std::string_view print_text) {
     PrintBill(std::move(plan.bill));
 }
 
-void CBillsDlg::PrintBill(billing::Bill bill) {
+void CBillsDlg::AddPrintTexts(billing::Bill& bill) {
     bill.company_name = settings_.Read(settings::kCompanyName);
     bill.financial_id = settings_.Read(settings::kFinancialId);
     bill.commercial_name = settings_.Read(settings::kCommercialName);
@@ -266,6 +276,10 @@ void CBillsDlg::PrintBill(billing::Bill bill) {
         bill.voids->void_label = settings_.Read(settings::kVoidLabel);
         bill.voids->reason_label = settings_.Read(settings::kVoidReasonLabel);
     }
+}
+
+void CBillsDlg::PrintBill(billing::Bill bill) {
+    AddPrintTexts(bill);
     gdi_printer_.SetJobName("Tellarix bill " + std::to_string(static_cast<std::uint32_t>(bill.id)));
     try {
         billing::LayoutBill(bill, printer_ ? *printer_ : gdi_printer_);

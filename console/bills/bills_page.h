@@ -4,9 +4,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "console/bills/bill_preview.h"
 #include "console/bills/bills_database.h"
 #include "console/bills/gdi_printer.h"
 #include "console/bills/stored_rows.h"
@@ -35,6 +37,10 @@ class CBillsDlg : public tlx::win32::Dialog {
     void ReprintSelectedBill();
     // Asks why and whether, stores the void, prints it and lists it.
     void VoidSelectedBill();
+    // The selected bill on screen as it will print; in a PDF file the operator names. Neither
+    // needs a printer (bills_page_output.cpp).
+    void PreviewSelectedBill();
+    void SaveSelectedBillAsPdf();
 
     // The printer bills go to instead of the default printer (benchmarks hand one in).
     void SetPrinter(std::unique_ptr<tlx::billing::ReportPrinter> printer) {
@@ -53,12 +59,17 @@ class CBillsDlg : public tlx::win32::Dialog {
     // Under the grids: whether the selected bill is voided or a void.
     void ShowStateOfCurrentBill();
     std::int64_t CurrentBillId();
+    // The selected bill as stored, with what a void cancels; none without a selection. The
+    // settings' texts are added when it is laid out.
+    std::optional<tlx::billing::Bill> SelectedBill();
+    void AddPrintTexts(tlx::billing::Bill& bill);
 
     BillsDatabase& database_;
     SettingsStore& settings_;
     const std::string& operator_name_;
     GdiPrinter gdi_printer_;
     std::unique_ptr<tlx::billing::ReportPrinter> printer_;  // when handed in
+    PreviewWindow preview_;
     StoredRows bills_rows_, calls_rows_;
     DataGrid bills_grid_, calls_grid_;
     bool bills_loaded_ = false;

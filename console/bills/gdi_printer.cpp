@@ -115,6 +115,14 @@ int GdiPrinter::MeasureText(std::string_view text, int width, int format) {
     return r.bottom - r.top;
 }
 
+int GdiPrinter::TextWidth(std::string_view text) {
+    if (!dc_) return 0;
+    const std::wstring wide = tlx::win32::WideFromAnsi(text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc_, wide.c_str(), static_cast<int>(wide.size()), &size);
+    return size.cx;
+}
+
 void GdiPrinter::PrintText(int left, int top, int right, int bottom, std::string_view text,
                            int format) {
     if (!dc_) return;

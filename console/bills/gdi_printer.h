@@ -31,6 +31,7 @@ class GdiPrinter : public tlx::billing::ReportPrinter {
     void SetFont(const tlx::billing::FontSpec& font) override;
     int PageWidth() override;
     int MeasureText(std::string_view text, int width, int format) override;
+    int TextWidth(std::string_view text) override;
 
   private:
     void Release();

@@ -1,5 +1,6 @@
-// What a bill is printed on: the seven operations the bill's layout uses. The console prints
-// through GDI on the default printer; tests and benchmarks record the calls.
+// What a bill is printed on: the operations the bill's layout uses. The console prints through
+// GDI on the default printer, shows a preview on screen and writes PDF files; tests and
+// benchmarks record the calls. The unit is a hundredth of an inch on every printer.
 #pragma once
 
 #include <string>
@@ -38,6 +39,30 @@ class ReportPrinter {
     virtual int PageWidth() = 0;
     // The height `text` takes when drawn `width` wide with `format`.
     virtual int MeasureText(std::string_view text, int width, int format) = 0;
+    // How wide `text` is on one line, unwrapped.
+    virtual int TextWidth(std::string_view text) = 0;
+};
+
+// Where the layout's lines fall on pages `height` high: a line that does not fit below the
+// page's last one opens the next page, which starts a margin above that line.
+class PageFlow {
+  public:
+    explicit PageFlow(int height) : height_(height) {}
+    // True when the line from `top` to `bottom` opens a new page.
+    bool Place(int top, int bottom, int margin) {
+        if (bottom - page_top_ <= height_ || top <= page_top_) return false;
+        page_top_ = top - margin;
+        ++page_;
+        return true;
+    }
+    int page() const { return page_; }
+    // The layout's y on the current page.
+    int OnPage(int y) const { return y - page_top_; }
+
+  private:
+    int height_;
+    int page_top_ = 0;
+    int page_ = 0;
 };
 
 }  // namespace tlx::billing

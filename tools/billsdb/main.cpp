@@ -8,18 +8,31 @@
 //   billsdb restore BACKUP STORE      a checked backup in place of the store, kept aside
 //   billsdb export STORE --from DAY --to DAY --out DIR [--separator C] [--decimal C]
 //                                     bills.csv and calls.csv of the days, both included
+//   billsdb pdf STORE ID OUT.pdf [--settings Tellarix.ini] [--width MM]
+//                                     bill ID as the console prints it, on A4 or a roll MM wide
 #include <sqlite3.h>
 
+#include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/billing/backup.h"
+#include "core/billing/bills_view.h"
+#include "core/billing/columns.h"
 #include "core/billing/csv_export.h"
+#include "core/billing/layout.h"
 #include "core/billing/ledger.h"
+#include "core/billing/pdf_printer.h"
 #include "core/billing/store.h"
+#include "core/console/settings_keys.h"
+#include "core/text/numbers.h"
 
 namespace {
 
@@ -29,7 +42,8 @@ int Usage() {
         "       billsdb backup STORE DEST        (DEST a folder, or the copy's file name)\n"
         "       billsdb restore BACKUP STORE\n"
         "       billsdb export STORE --from YYYY-MM-DD --to YYYY-MM-DD --out DIR\n"
-        "                      [--separator C|tab] [--decimal C]\n",
+        "                      [--separator C|tab] [--decimal C]\n"
+        "       billsdb pdf STORE ID OUT.pdf [--settings Tellarix.ini] [--width MM]\n",
         stderr);
     return 2;
 }
@@ -190,7 +204,121 @@ int Export(const std::vector<std::string>& args) {
     return 0;
 }
 
+// The console's settings file as its profile functions read it: [SECTION] and KEY=value lines,
+// names in any case, blanks around values dropped. Missing file: no values.
+class IniFile {
+  public:
+    explicit IniFile(const std::string& path) {
+        if (path.empty()) return;
+        std::ifstream in(std::filesystem::u8path(path));
+        std::string line, section;
+        while (std::getline(in, line)) {
+            line = tlx::text::TrimBlanks(line);
+            if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+                section = Upper(line.substr(1, line.size() - 2));
+            } else if (const auto eq = line.find('='); eq != std::string::npos) {
+                const std::string key =
+                    section + "\n" + Upper(tlx::text::TrimBlanks(line.substr(0, eq)));
+                values_.emplace(key, tlx::text::TrimBlanks(line.substr(eq + 1)));
+            }
+        }
+    }
+    bool read() const { return !values_.empty(); }
+    std::string Read(const tlx::console::settings::Key& k) const {
+        const auto it =
+            values_.find(Upper(std::string(k.section)) + "\n" + Upper(std::string(k.key)));
+        return it == values_.end() ? std::string() : it->second;
+    }
+
+  private:
+    static std::string Upper(std::string s) {
+        for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return s;
+    }
+    std::map<std::string, std::string> values_;
+};
+
+std::optional<long long> WholeNumber(const std::string& text) {
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// The row of bill `id` in the bills list (oldest first, ids rising); false when there is none.
+bool MoveToBill(tlx::billing::Recordset& bills, std::int64_t id) {
+    std::int64_t low = 0, high = bills.RecordCount() - 1;
+    while (low <= high) {
+        const std::int64_t mid = low + (high - low) / 2;
+        bills.MoveTo(mid);
+        const auto* field = bills.Field(tlx::billing::kBillsTable.key());
+        const std::int64_t at = field ? tlx::billing::AsInteger(*field).value_or(0) : 0;
+        if (at == id) return true;
+        (at < id ? low : high) = at < id ? mid + 1 : mid - 1;
+    }
+    return false;
+}
+
+// pdf STORE ID OUT.pdf [--settings FILE] [--width MM]
+int Pdf(const std::vector<std::string>& args) {
+    std::string settings_path, width_mm;
+    for (std::size_t i = 4; i < args.size(); i += 2) {
+        std::string* value = args[i] == "--settings" ? &settings_path
+                             : args[i] == "--width"  ? &width_mm
+                                                     : nullptr;
+        if (!value || i + 1 >= args.size()) return Usage();
+        *value = args[i + 1];
+    }
+    const auto id = WholeNumber(args[2]);
+    const auto mm = WholeNumber(width_mm.empty() ? "0" : width_mm);
+    if (!id || *id <= 0 || !mm || *mm < 0 || *mm > 1000) return Usage();
+    const IniFile settings(settings_path);
+    if (!settings_path.empty() && !settings.read()) {
+        std::fprintf(stderr, "billsdb: %s: no settings read\n", settings_path.c_str());
+        return 1;
+    }
+    // The store keeps UTF-8; the bill is laid out in the console's code page.
+    tlx::billing::BillsStore store(
+        {[](std::string_view t) { return std::string(t); }, tlx::billing::WinAnsiFromUtf8});
+    if (!store.Open(args[1]) || !store.OpenBills()) {
+        std::fprintf(stderr, "billsdb: %s: %s", args[1].c_str(),
+                     tlx::billing::ErrorList(store.errors()).c_str());
+        return 1;
+    }
+    if (!MoveToBill(store.bills(), *id) || !store.OpenCalls(static_cast<std::uint32_t>(*id))) {
+        std::fprintf(stderr, "billsdb: %s: no bill %s\n", args[1].c_str(), args[2].c_str());
+        return 1;
+    }
+    tlx::billing::Bill bill = tlx::billing::StoredBill(store.bills(), store.calls());
+    namespace keys = tlx::console::settings;
+    bill.company_name = settings.Read(keys::kCompanyName);
+    bill.financial_id = settings.Read(keys::kFinancialId);
+    bill.commercial_name = settings.Read(keys::kCommercialName);
+    for (std::size_t i = 0; i < tlx::billing::kLabelCount; ++i)
+        bill.labels[i] = settings.Read(keys::kBillLabels[i]);
+    if (const auto state = store.StateOf(bill.id);
+        state.kind == tlx::billing::BillState::Kind::kVoid) {
+        bill.voids =
+            tlx::billing::VoidNote{state.other_id, state.reason, settings.Read(keys::kVoidLabel),
+                                   settings.Read(keys::kVoidReasonLabel)};
+    }
+    // A roll's printable width in hundredths of an inch.
+    tlx::billing::PdfPrinter printer(*mm ? static_cast<int>(*mm * 1000 / 254)
+                                         : tlx::billing::kA4Width);
+    try {
+        tlx::billing::LayoutBill(bill, printer);
+        tlx::billing::SavePdf(printer.bytes(), args[3]);
+    } catch (const tlx::billing::PrintFailure& failure) {
+        std::fprintf(stderr, "billsdb: %s\n", failure.what.c_str());
+        return 1;
+    }
+    std::printf("bill %lld written to %s, %d page(s)\n", static_cast<long long>(*id),
+                args[3].c_str(), printer.pages());
+    return 0;
+}
+
 int Run(const std::vector<std::string>& args) {
+    if (args.size() >= 4 && args[0] == "pdf") return Pdf(args);
     if (args.size() == 3 && args[0] == "backup") return Backup(args[1], args[2]);
     if (args.size() == 3 && args[0] == "restore") return Restore(args[1], args[2]);
     if (args.size() >= 2 && args[0] == "export") return Export(args);

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Bills end to end: the console under Wine with callshop-sim, a bills store and the harness's
-# file printer. One case per run: print, page, no-store, void, changed-store, restore, export.
+# file printer. One case per run: print, page, no-store, void, changed-store, restore, export,
+# output.
 set -u
 CASE=${1:?case}
 source "$(dirname "$0")/lib.sh"
@@ -311,6 +312,47 @@ case_export() {
     [[ "$(sed -n 2p "$out/calls.csv")" == *,1,*0111*,60,* ]] || fail "calls.csv row: [$(sed -n 2p "$out/calls.csv")]"
 }
 
+# Without any printer, a bill is still shown (Preview, zoomed) and saved as PDF through the
+# platform's save window; the file reads back with the printed bill's lines.
+case_output() {
+    local pdf=$WORK/bill-1.pdf
+    start_sim --user demo --password demo --booths '1'
+    console_at 127.0.0.1 "$SIM_PORT" "${PRINT_SETTINGS[@]}"
+    press_login
+    wait_main_window
+    ctl 'dial 1;0111;A;1.00' && ctl 'connect 1' && ctl 'finish 1;60;1.00'
+    wait_match $'3\t0111*' "a finished call" 20 booth_rows 1
+    bill_of 1 0
+    ui click --title Printing --id 1 >/dev/null || fail "no word of the missing printer"
+    ui tab-select --title Tellarix --child-class SysTabControl32 3 >/dev/null
+    wait_match $'1\t*\t1\t*' "bill 1 listed and selected" 20 bills_list
+
+    ui click --title Tellarix --id 1036 >/dev/null || fail "Preview refused"
+    ui find --title 'Bill 1 - Preview (100%)' >/dev/null || fail "no preview window"
+    ui key --title 'Bill 1 - Preview (100%)' 107 >/dev/null  # + on the keypad
+    ui find --title 'Bill 1 - Preview (125%)' >/dev/null || fail "no zoom"
+    ui idle --title 'Bill 1 - Preview (125%)' >/dev/null
+    tlx_screenshot bill-preview
+    ui close --title 'Bill 1 - Preview (125%)' :: wait-gone --title 'Bill 1 - Preview (125%)' >/dev/null
+
+    ui click --title Tellarix --id 1037 >/dev/null || fail "Save as PDF refused"
+    ui set-text --title 'Save bill as PDF' --child-class Edit --visible --value "Z:${pdf//\//\\}" \
+        :: click --title 'Save bill as PDF' --child-class Button --id 1 >/dev/null || fail "no save window"
+    wait_match "Bill 1 is saved as Z:*bill-1.pdf." "the outcome" 30 ui text --title 'Save as PDF' --id 65535
+    ui click --title 'Save as PDF' --id 1 >/dev/null
+    local lines
+    lines=$(pdftotext -layout "$pdf" - | tr -d '\f' | sed 's/^ *//; s/  */ /g; /^$/d' | paste -sd'|')
+    [[ "$lines" == "Station Phones|VAT 42|Bill 1|"*"|Tel:0111|"*"|To pay 1.20|Thank you" ]] ||
+        fail "the PDF's lines: [$lines]"
+    e2e_log "ok: the PDF has the bill's lines"
+
+    # With a printer the preview takes that printer's page, at the zoom chosen before.
+    tlx_add_printer "$WORK/printed.ps" || fail "no printer"
+    ui click --title Tellarix --id 1036 >/dev/null || fail "Preview refused"
+    ui idle --title 'Bill 1 - Preview (125%)' >/dev/null || fail "no preview with a printer"
+    tlx_screenshot bill-preview-printer
+}
+
 case "$CASE" in
     print) case_print ;;
     page) case_page ;;
@@ -319,6 +361,7 @@ case "$CASE" in
     changed-store) case_changed_store ;;
     restore) case_restore ;;
     export) case_export ;;
+    output) case_output ;;
     *) fail "unknown case $CASE" ;;
 esac
 e2e_log "PASS: $CASE"

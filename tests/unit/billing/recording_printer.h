@@ -1,6 +1,6 @@
 // A printer for tests and benchmarks: records every call as a line of text, with a fixed page
 // and a simple measure: each line is `line_height` high and a wrapped text breaks after
-// `chars_per_line` characters a line.
+// `chars_per_line` characters a line; every character is `line_height` wide.
 #pragma once
 
 #include <string>
@@ -37,6 +37,10 @@ class RecordingPrinter : public ReportPrinter {
         const auto per_line = static_cast<std::size_t>(chars_per_line_);
         const auto lines = (text.size() + per_line - 1) / per_line;
         return line_height_ * static_cast<int>(lines > 0 ? lines : 1);
+    }
+
+    int TextWidth(std::string_view text) override {
+        return line_height_ * static_cast<int>(text.size());
     }
 
     std::vector<std::string> calls;
