@@ -1,0 +1,247 @@
+// What became of a print: a fake spooler's sequences followed to their word, the hand-over's
+// failures, the operator's sentences, and the outcomes stored per bill.
+#include "core/billing/print_outcome.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "tests/unit/billing/recording_printer.h"
+#include "tests/unit/billing/temp_store.h"
+
+namespace tlx::billing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Answers each read with the next status of its script (the last one stays); waiting moves the
+// fake clock on by what was asked, or stops following once `stop_after` waits are used.
+class FakeSpooler : public SpoolerPort {
+  public:
+    explicit FakeSpooler(std::deque<std::optional<JobStatus>> script)
+        : script_(std::move(script)) {}
+    std::optional<JobStatus> ReadJob(std::uint32_t job) override {
+        EXPECT_EQ(job, 7u);
+        ++reads;
+        auto status = script_.front();
+        if (script_.size() > 1) script_.pop_front();
+        return status;
+    }
+    bool WaitForChange(std::chrono::milliseconds most) override {
+        now += most;
+        return --stop_after != 0;
+    }
+    std::chrono::steady_clock::time_point now{};
+    int reads = 0, stop_after = -1;
+
+  private:
+    std::deque<std::optional<JobStatus>> script_;
+};
+
+PrintOutcome Sent() {
+    return {42, "2026-12-07 22:10:31", "EPSON TM-T20", 7, PrintResult::kSent, ""};
+}
+
+TEST(FollowJob, SpoolerSequencesEndInTheirWord) {
+    const std::optional<JobStatus> gone;
+    const JobStatus printing{kJobPrinting, ""}, spooling{kJobSpooling, ""};
+    struct Case {
+        std::deque<std::optional<JobStatus>> script;
+        PrintResult result;
+        std::string reason;
+    } cases[] = {
+        {{spooling, printing, JobStatus{kJobPrinting | kJobPrinted, ""}},
+         PrintResult::kPrinted,
+         ""},
+        {{printing, JobStatus{kJobPrinting | kJobPaperOut | kJobError, ""}},
+         PrintResult::kError,
+         "out of paper"},
+        {{JobStatus{kJobOffline, "Tray 2 jammed"}}, PrintResult::kError, "offline (Tray 2 jammed)"},
+        {{printing, JobStatus{kJobDeleting, ""}}, PrintResult::kError, "job deleted"},
+        {{JobStatus{kJobUserIntervention, ""}}, PrintResult::kError, "needs attention"},
+        {{printing, JobStatus{kJobComplete, ""}, gone},
+         PrintResult::kNotConfirmed,
+         "the job left the queue without a final status"},
+        // As under Wine: the job is gone before the first look.
+        {{gone}, PrintResult::kNotConfirmed, "the job left the queue without a final status"},
+        {{JobStatus{kJobPaused, ""}},
+         PrintResult::kSent,
+         "still in the queue when following it ended"},
+    };
+    for (auto& c : cases) {
+        FakeSpooler spooler(c.script);
+        const PrintOutcome out = FollowJob(
+            spooler, Sent(), [&] { return spooler.now; }, 2min);
+        EXPECT_EQ(out.result, c.result) << c.reason;
+        EXPECT_EQ(out.reason, c.reason);
+        EXPECT_EQ(out.printer, "EPSON TM-T20");
+        EXPECT_EQ(out.bill_id, 42);
+        // Looked at about once a second, never past the limit.
+        EXPECT_LE(spooler.now.time_since_epoch(), 2min) << c.reason;
+        EXPECT_LE(spooler.reads, 121) << c.reason;
+    }
+    FakeSpooler closing({JobStatus{kJobPrinting, ""}});
+    closing.stop_after = 3;
+    const PrintOutcome out = FollowJob(closing, Sent(), [&] { return closing.now; });
+    EXPECT_EQ(out.result, PrintResult::kSent);
+    EXPECT_EQ(out.reason, "still in the queue when the console closed");
+    EXPECT_EQ(closing.reads, 3);
+}
+
+// A printer that fails at one of its calls as GDI would, with the job it was given.
+class FailingPrinter : public RecordingPrinter {
+  public:
+    std::string fail_at, why;
+    void BeginDocument() override { Check("begin"); }
+    void EndDocument() override { Check("end"); }
+
+  private:
+    void Check(const std::string& at) {
+        if (at == fail_at) throw PrintFailure{why};
+    }
+};
+
+TEST(PrintAndHandOver, FailuresKeepThePlatformsReason) {
+    Bill bill;
+    bill.id = 42;
+    struct Case {
+        std::string fail_at, why;
+        SpoolerJob job;
+        PrintResult result;
+    } cases[] = {
+        {"begin", "no printer is set up on this computer", {}, PrintResult::kFailed},
+        {"begin",
+         "the print job could not start (Access is denied)",
+         {"EPSON", 0},
+         PrintResult::kFailed},
+        {"end",
+         "the print job could not be finished (The device is not ready)",
+         {"EPSON", 9},
+         PrintResult::kFailed},
+        {"", "", {"EPSON", 9}, PrintResult::kSent},
+    };
+    for (const auto& c : cases) {
+        FailingPrinter printer;
+        printer.fail_at = c.fail_at;
+        printer.why = c.why;
+        const PrintOutcome out = PrintAndHandOver(
+            bill, printer, [&] { return c.job; }, "2026-12-07 22:10:31");
+        EXPECT_EQ(out.result, c.result) << c.why;
+        EXPECT_EQ(out.reason, c.why);
+        EXPECT_EQ(out.printer, c.job.printer);
+        EXPECT_EQ(out.job_id, c.job.job_id);
+        EXPECT_EQ(out.bill_id, 42);
+    }
+}
+
+TEST(PrintOutcome, TheOperatorsWords) {
+    PrintOutcome paper = Sent();
+    paper.result = PrintResult::kError;
+    paper.reason = "out of paper";
+    EXPECT_EQ(OutcomeMessage(paper),
+              "The printer 'EPSON TM-T20' is out of paper. Bill 42 is stored; print it again from "
+              "the Bills page.");
+    paper.reason = "offline (Tray 2 jammed)";
+    paper.bill_id = 0;  // no store: nothing to print again from
+    EXPECT_EQ(OutcomeMessage(paper), "The printer 'EPSON TM-T20' is offline (Tray 2 jammed).");
+
+    PrintOutcome failed = Sent();
+    failed.result = PrintResult::kFailed;
+    failed.reason = "the print job could not start (Access is denied)";
+    EXPECT_EQ(OutcomeMessage(failed),
+              "The printer 'EPSON TM-T20' did not print bill 42: the print job could not start "
+              "(Access is denied). Bill 42 is stored; print it again from the Bills page.");
+    EXPECT_EQ(OutcomeLine(failed),
+              "Last print: 2026-12-07 22:10 on 'EPSON TM-T20': failed (the "
+              "print job could not start (Access is denied))");
+    failed.printer.clear();
+    failed.reason = "no printer is set up on this computer";
+    EXPECT_EQ(OutcomeLine(failed),
+              "Last print: 2026-12-07 22:10: failed (no printer is set up on this computer)");
+
+    PrintOutcome gone = Sent();
+    gone.result = PrintResult::kNotConfirmed;
+    gone.reason = "the job left the queue without a final status";
+    EXPECT_EQ(OutcomeMessage(gone), "");
+    EXPECT_EQ(OutcomeLine(gone),
+              "Last print: 2026-12-07 22:10 on 'EPSON TM-T20': sent, not "
+              "confirmed");
+    for (auto r : {PrintResult::kFailed, PrintResult::kSent, PrintResult::kPrinted,
+                   PrintResult::kError, PrintResult::kNotConfirmed}) {
+        EXPECT_EQ(ResultOfWord(OutcomeWord(r)), r);
+    }
+    EXPECT_EQ(ResultOfWord("Printed"), std::nullopt);
+}
+
+class Outcomes : public TempStore {
+  protected:
+    void SetUp() override {
+        Sql(std::string(LedgerSchema()), true);
+        ASSERT_TRUE(store_.Open(path_)) << ErrorList(store_.errors());
+    }
+    std::int64_t Print(std::int64_t bill, PrintResult result, std::string at,
+                       std::string printer = "HP") {
+        return store_.StoreOutcome({bill, std::move(at), std::move(printer), 3, result, "why"});
+    }
+    BillsStore store_{{[](std::string_view t) { return "<" + std::string(t) + ">"; },
+                       [](std::string_view t) { return std::string(t.substr(1, t.size() - 2)); }}};
+};
+
+// The newest print of each bill counts; texts cross the store's codec both ways.
+TEST_F(Outcomes, StoredPerBillTheLastCounts) {
+    EXPECT_FALSE(store_.LastOutcome(1));
+    EXPECT_GT(Print(1, PrintResult::kFailed, "2026-12-06 09:00:00", ""), 0);
+    Print(2, PrintResult::kError, "2026-12-07 09:00:00");
+    const auto sent = Print(1, PrintResult::kSent, "2026-12-07 10:00:00");
+    Print(3, PrintResult::kFailed, "2026-12-07 11:00:00");
+    Print(4, PrintResult::kFailed, "2026-12-05 11:00:00");
+    EXPECT_EQ(Sql("select id_bill, printer, job_id, outcome from print_outcomes where id_outcome=" +
+                  std::to_string(sent)),
+              "1|<HP>|3|sent\n");
+    EXPECT_EQ(store_.BillsToPrintAgain(), (std::vector<std::int64_t>{2, 3, 4}));
+    EXPECT_EQ(store_.BillsToPrintAgain("2026-12-06 12:00:00"), (std::vector<std::int64_t>{2, 3}));
+
+    ASSERT_TRUE(store_.SettleOutcome(sent, PrintResult::kError, "out of paper"));
+    const auto last = store_.LastOutcome(1);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->result, PrintResult::kError);
+    EXPECT_EQ(last->reason, "out of paper");
+    EXPECT_EQ(last->printer, "HP");
+    EXPECT_EQ(last->printed_at, "2026-12-07 10:00:00");
+    EXPECT_EQ(last->job_id, 3u);
+    EXPECT_EQ(store_.BillsToPrintAgain(), (std::vector<std::int64_t>{1, 2, 3, 4}));
+    Print(3, PrintResult::kNotConfirmed, "2026-12-07 12:00:00");
+    EXPECT_EQ(store_.BillsToPrintAgain(), (std::vector<std::int64_t>{1, 2, 4}));
+}
+
+// A store that refuses the row or the update says so; a store before the upgrade, or none,
+// records nothing and says nothing (the start-up said it).
+TEST_F(Outcomes, RefusalsAreReported) {
+    Sql("create trigger full before insert on print_outcomes begin select raise(abort, 'disk "
+        "full'); end; create trigger stuck before update on print_outcomes begin select "
+        "raise(abort, 'disk full'); end;");
+    ASSERT_TRUE(store_.Open(path_));
+    EXPECT_EQ(Print(1, PrintResult::kSent, "2026-12-07 10:00:00"), 0);
+    EXPECT_NE(ErrorList(store_.errors()).find("disk full"), std::string::npos);
+    Sql("drop trigger full; insert into print_outcomes(id_bill, outcome) values (1, 'sent')");
+    EXPECT_FALSE(store_.SettleOutcome(1, PrintResult::kPrinted, ""));
+    EXPECT_NE(ErrorList(store_.errors()).find("disk full"), std::string::npos);
+    Sql("drop trigger stuck");
+    EXPECT_FALSE(store_.SettleOutcome(99, PrintResult::kPrinted, ""));
+    EXPECT_NE(ErrorList(store_.errors()).find("no print outcome 99"), std::string::npos);
+    EXPECT_EQ(Sql("select outcome from print_outcomes"), "sent\n");
+
+    Sql("drop table print_outcomes; update store_edition set version=2");
+    ASSERT_TRUE(store_.Open(path_));
+    EXPECT_EQ(Print(1, PrintResult::kSent, "2026-12-07 10:00:00"), 0);
+    EXPECT_TRUE(store_.errors().empty());
+    EXPECT_FALSE(store_.LastOutcome(1));
+    EXPECT_TRUE(store_.BillsToPrintAgain().empty());
+    store_.Close();
+    EXPECT_EQ(Print(1, PrintResult::kSent, "2026-12-07 10:00:00"), 0);
+    EXPECT_FALSE(store_.SettleOutcome(1, PrintResult::kPrinted, ""));
+    EXPECT_TRUE(store_.errors().empty());
+}
+
+}  // namespace
+}  // namespace tlx::billing
