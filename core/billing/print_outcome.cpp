@@ -149,3 +149,23 @@ std::string OutcomeLine(const PrintOutcome& outcome) {
 }
 
 }  // namespace tlx::billing
+
+namespace tlx::billing {
+
+std::string PrintAgainMessage(const std::vector<std::int64_t>& bills) {
+    if (bills.empty()) return {};
+    constexpr std::size_t kNamed = 20;  // a day of bad paper is not read out bill by bill
+    std::string list;
+    for (std::size_t i = 0; i < bills.size() && i < kNamed; ++i) {
+        if (i != 0) list += i + 1 == bills.size() ? " and " : ", ";
+        list += std::to_string(bills[i]);
+    }
+    if (bills.size() > kNamed) list += " and " + std::to_string(bills.size() - kNamed) + " more";
+    return bills.size() == 1
+               ? "The last print of bill " + list +
+                     " failed in the last 24 hours. Print it again from the Bills page."
+               : "The last print of bills " + list +
+                     " failed in the last 24 hours. Print them again from the Bills page.";
+}
+
+}  // namespace tlx::billing

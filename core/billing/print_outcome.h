@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/billing/bill.h"
 #include "core/billing/report_printer.h"
@@ -103,5 +104,7 @@ std::string OutcomeMessage(const PrintOutcome& outcome);
 // The line under the Bills page's grids:
 // "Last print: YYYY-MM-DD HH:MM on '<printer>': <word>", a failure's or error's reason after it.
 std::string OutcomeLine(const PrintOutcome& outcome);
+// Said once at start-up: the bills of the last day whose last print failed (none: empty).
+std::string PrintAgainMessage(const std::vector<std::int64_t>& bills);
 
 }  // namespace tlx::billing

@@ -171,6 +171,15 @@ TEST(PrintOutcome, TheOperatorsWords) {
         EXPECT_EQ(ResultOfWord(OutcomeWord(r)), r);
     }
     EXPECT_EQ(ResultOfWord("Printed"), std::nullopt);
+
+    EXPECT_EQ(PrintAgainMessage({}), "");
+    EXPECT_EQ(PrintAgainMessage({5}),
+              "The last print of bill 5 failed in the last 24 hours. Print "
+              "it again from the Bills page.");
+    std::vector<std::int64_t> many(23, 1);
+    many[0] = 3;
+    EXPECT_EQ(PrintAgainMessage({3, 4, 9}).substr(0, 37), "The last print of bills 3, 4 and 9 fa");
+    EXPECT_NE(PrintAgainMessage(many).find("1, 1 and 3 more failed"), std::string::npos);
 }
 
 class Outcomes : public TempStore {
