@@ -247,10 +247,8 @@ case_changed_store() {
 # A failed print of the last day is pointed out once after the login; without a printer the
 # bill's print fails and says so under the grids; Print again once a printer is added.
 case_outcomes() {
-    local job=$WORK/printed.ps hour_ago day_ago
-    hour_ago=$(date -d '1 hour ago' '+%Y-%m-%d %H:%M:%S')
-    day_ago=$(date -d '25 hours ago' '+%Y-%m-%d %H:%M:%S')
-    store "insert into print_outcomes(id_bill, printed_at, printer, job_id, outcome, reason) values (8, '$day_ago', '', 0, 'failed', 'x'), (9, '$hour_ago', 'P', 4, 'error', 'offline')" >/dev/null
+    local job=$WORK/printed.ps n
+    store "insert into print_outcomes(id_bill, printed_at, outcome) values (8, datetime('now', 'localtime', '-25 hours'), 'failed'), (9, datetime('now', 'localtime', '-1 hour'), 'error')" >/dev/null
     start_sim --user demo --password demo --booths '1'
     console_at 127.0.0.1 "$SIM_PORT" "${PRINT_SETTINGS[@]}"
     press_login
@@ -260,7 +258,6 @@ case_outcomes() {
         >/dev/null || fail "not pointed out: [$(ui text --title Printing --id 65535)]"
     ui click --title Printing --id 1 >/dev/null
 
-    local n
     for n in 1 2; do
         ctl "dial 1;011$n;A;1.00" && ctl 'connect 1' && ctl 'finish 1;60;1.00'
         wait_match $'*3\t011'$n'*' "a finished call" 20 booth_rows 1
