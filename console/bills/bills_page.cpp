@@ -18,6 +18,10 @@ namespace settings = tlx::console::settings;
 
 namespace {
 
+// A print's job followed to its end; once after the login, the bills to print again.
+constexpr UINT kPrintsFollowed = WM_APP + 1;
+constexpr UINT kPointOutPrintAgain = WM_APP + 2;
+
 billing::LocalTime Now() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
@@ -87,6 +91,7 @@ bool CBillsDlg::OnInitDialog() {
         UpdatePrintButton();
         ShowCallsOfCurrentBill();
         ShowStateOfCurrentBill();
+        ShowOutcomeOfCurrentBill();
     });
     // The newest bill is a click away: the index column sorts either way.
     bills_grid_.OnColumnClick([this](int column) {
@@ -96,8 +101,9 @@ bool CBillsDlg::OnInitDialog() {
         bills_grid_.ShowSortMark(column, !bills.descending());
         bills_grid_.SetDataSource(&bills_rows_);
     });
-    // Voided bills grey, voids red.
+    // Bills whose last print failed red, as voids; other voided bills grey.
     bills_rows_.SetStyleOf([this](std::int64_t id) {
+        if (NeedsPrintAgain(id)) return RowStyle::kAlert;
         switch (database_.store().StateOf(id).kind) {
             case billing::BillState::Kind::kVoided:
                 return RowStyle::kMuted;
@@ -116,6 +122,20 @@ bool CBillsDlg::OnInitDialog() {
     }
     RefreshBills();
     ShowCallsOfCurrentBill();
+    ShowOutcomeOfCurrentBill();
+    follower_.Announce(hwnd(), kPrintsFollowed);
+    PostMessageW(hwnd(), kPointOutPrintAgain, 0, 0);
+    return true;
+}
+
+bool CBillsDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    if (msg == kPrintsFollowed) {
+        SettleFollowedPrints();
+    } else if (msg == kPointOutPrintAgain) {
+        PointOutBillsToPrintAgain();
+    } else {
+        return Dialog::OnMessage(msg, wparam, lparam, result);
+    }
     return true;
 }
 
@@ -281,17 +301,14 @@ void CBillsDlg::AddPrintTexts(billing::Bill& bill) {
 void CBillsDlg::PrintBill(billing::Bill bill) {
     AddPrintTexts(bill);
     gdi_printer_.SetJobName("Tellarix bill " + std::to_string(static_cast<std::uint32_t>(bill.id)));
-    try {
-        billing::LayoutBill(bill, printer_ ? *printer_ : gdi_printer_);
-    } catch (const billing::PrintFailure& failure) {
-        // The bill stays stored; the operator learns why there is no paper.
-        const std::string text =
-            texts::PrintFailed(static_cast<std::uint32_t>(bill.id), failure.what);
-        MessageBoxA(hwnd(), text.c_str(), std::string(texts::kPrintFailedCaption).c_str(),
-                    MB_OK | MB_ICONWARNING);
-    }
+    // The bill stays stored whatever happens; the operator learns why there is no paper.
+    RecordPrint(billing::PrintAndHandOver(
+        bill, printer_ ? *printer_ : gdi_printer_,
+        [this] { return printer_ ? billing::SpoolerJob{} : gdi_printer_.job(); },
+        billing::FormatStored(Now())));
     bill.calls.clear();
     RefreshBills();
+    ShowOutcomeOfCurrentBill();
 }
 
 }  // namespace tlx::console

@@ -11,6 +11,7 @@
 #include "console/bills/bill_preview.h"
 #include "console/bills/bills_database.h"
 #include "console/bills/gdi_printer.h"
+#include "console/bills/print_follower.h"
 #include "console/bills/stored_rows.h"
 #include "console/settings_store.h"
 #include "console/widgets/data_grid.h"
@@ -51,6 +52,7 @@ class CBillsDlg : public tlx::win32::Dialog {
     bool OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
     bool OnNotify(const NMHDR& header, LRESULT& result) override;
+    bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
   private:
     // Print only with a bill to print: a store, a list and a selected row; Void as well, in a
@@ -64,6 +66,17 @@ class CBillsDlg : public tlx::win32::Dialog {
     std::optional<tlx::billing::Bill> SelectedBill();
     void AddPrintTexts(tlx::billing::Bill& bill);
 
+    // What became of each print (print_outcomes.cpp beside this file): stored as the job is
+    // handed over, followed off this thread, settled when its word comes; a failure or error
+    // told in the operator's words and marked in the list.
+    void RecordPrint(const tlx::billing::PrintOutcome& outcome);
+    void SettleFollowedPrints();
+    // Under the grids: the selected bill's last print.
+    void ShowOutcomeOfCurrentBill();
+    // Once, after the login: the bills of the last day whose last print failed.
+    void PointOutBillsToPrintAgain();
+    bool NeedsPrintAgain(std::int64_t bill_id);
+
     BillsDatabase& database_;
     SettingsStore& settings_;
     const std::string& operator_name_;
@@ -74,6 +87,8 @@ class CBillsDlg : public tlx::win32::Dialog {
     DataGrid bills_grid_, calls_grid_;
     bool bills_loaded_ = false;
     bool com_ready_ = false;
+    PrintFollower follower_;
+    bool print_again_pointed_out_ = false;
 };
 
 }  // namespace tlx::console

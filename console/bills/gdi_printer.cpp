@@ -48,12 +48,14 @@ void GdiPrinter::SetFont(const tlx::billing::FontSpec& font) {
 
 void GdiPrinter::BeginDocument() {
     Release();
+    job_ = {};
     DWORD size = 0;
     GetDefaultPrinterW(nullptr, &size);
     std::vector<wchar_t> name(size ? size : 1);
     if (size == 0 || !GetDefaultPrinterW(name.data(), &size)) {
         Fail("no printer is set up on this computer");
     }
+    job_.printer = tlx::win32::AnsiFromWide(name.data());
     dc_ = CreateDCW(L"WINSPOOL", name.data(), nullptr, nullptr);
     if (!dc_) Fail("the printer cannot be reached (" + LastErrorText() + ")");
 
@@ -82,7 +84,9 @@ void GdiPrinter::BeginDocument() {
     DOCINFOW doc{};
     doc.cbSize = sizeof doc;
     doc.lpszDocName = job.c_str();
-    if (StartDocW(dc_, &doc) <= 0) Fail("the print job could not start (" + LastErrorText() + ")");
+    const int job_id = StartDocW(dc_, &doc);
+    if (job_id <= 0) Fail("the print job could not start (" + LastErrorText() + ")");
+    job_.job_id = static_cast<std::uint32_t>(job_id);
     in_document_ = true;
     NewPage();
 }

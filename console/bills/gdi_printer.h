@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/billing/layout.h"
+#include "core/billing/print_outcome.h"
 #include "win32/handles.h"
 
 namespace tlx::console {
@@ -22,6 +23,9 @@ class GdiPrinter : public tlx::billing::ReportPrinter {
 
     // The next print job's name, as the printer queue shows it.
     void SetJobName(std::string name) { job_name_ = std::move(name); }
+    // Where the last document went: the printer's name (once one was found) and the job id
+    // StartDoc gave (0 when it gave none), kept after the document ends or fails.
+    const tlx::billing::SpoolerJob& job() const { return job_; }
 
     void BeginDocument() override;
     void EndDocument() override;
@@ -39,6 +43,7 @@ class GdiPrinter : public tlx::billing::ReportPrinter {
     [[noreturn]] void Fail(const std::string& what);
 
     std::string job_name_ = "Tellarix bill";
+    tlx::billing::SpoolerJob job_;
     tlx::billing::FontSpec font_spec_;
     HDC dc_ = nullptr;
     tlx::win32::GdiObject<HFONT> font_;

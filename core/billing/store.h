@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/billing/bill.h"
 #include "core/billing/ledger.h"
+#include "core/billing/print_outcome.h"
 #include "core/billing/recordset.h"
 
 struct sqlite3;
@@ -95,6 +97,19 @@ class BillsStore {
   private:
     // Seals bill `id` inside StoreBill's transaction; false (with errors()) when it cannot.
     bool SealStoredBill(std::int64_t id);
+
+    // --- Print outcomes, the third edition (bodies in store_outcomes.cpp) ---
+  public:
+    // Stores one print's outcome (texts in the console's code page): its id_outcome; 0 when it
+    // was not stored, with errors() telling why (none without a store or before the upgrade).
+    std::int64_t StoreOutcome(const PrintOutcome& outcome);
+    // The final word on a stored print, once its job has been followed; false with errors().
+    bool SettleOutcome(std::int64_t outcome_id, PrintResult result, std::string_view reason);
+    // The newest outcome of bill `id`; nullopt when it has none (or it cannot be read).
+    std::optional<PrintOutcome> LastOutcome(std::int64_t bill_id) const;
+    // The bills whose last print failed or ended in error, in id order; with `since` (as
+    // printed_at is stored) only those whose last print was at or after it.
+    std::vector<std::int64_t> BillsToPrintAgain(std::string_view since = {}) const;
 };
 
 // The schema of an empty store, from the column tables (core/billing/columns.h).

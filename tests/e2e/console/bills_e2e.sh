@@ -1,7 +1,7 @@
 #!/bin/bash
 # Bills end to end: the console under Wine with callshop-sim, a bills store and the harness's
 # file printer. One case per run: print, page, no-store, void, changed-store, restore, export,
-# output.
+# output, outcomes.
 set -u
 CASE=${1:?case}
 source "$(dirname "$0")/lib.sh"
@@ -164,7 +164,7 @@ case_void() {
     start_sim --user demo --password demo --booths '1'
     console_at 127.0.0.1 "$SIM_PORT" "${PRINT_SETTINGS[@]}" 'LBL_VOID=Cancels bill' 'LBL_VOID_REASON=Why'
     [ -e "$SHOP/bills.mdb.before-upgrade" ] || fail "no copy before the upgrade"
-    expect_eq 2 "$(store 'select version from store_edition')" "upgraded at start-up"
+    expect_eq 3 "$(store 'select version from store_edition')" "upgraded at start-up"
     press_login
     wait_main_window
     ctl 'dial 1;0111;A;1.00' && ctl 'connect 1' && ctl 'finish 1;60;1.00'
@@ -209,7 +209,7 @@ case_void() {
 }
 first_edition() {
     local t
-    for t in bill_seals bill_voids store_edition; do store "drop table $t" >/dev/null; done
+    for t in bill_seals bill_voids store_edition print_outcomes; do store "drop table $t" >/dev/null; done
 }
 # Void... on the selected bill: OK without a reason is refused, then the reason, then Yes.
 void_bill() {  # reason confirmation-pattern
@@ -353,6 +353,52 @@ case_output() {
     tlx_screenshot bill-preview-printer
 }
 
+# What became of each print. Under Wine the spooler reports no job status and drops the job
+# at EndDoc: a print ends "failed" (no printer) or "sent, not confirmed", never "printed".
+# A failed print of the last day is pointed out once after the login; without a printer the
+# bill's print fails and says so under the grids; Print again once a printer is added.
+case_outcomes() {
+    local job=$WORK/printed.ps n
+    store "insert into print_outcomes(id_bill, printed_at, outcome) values (8, datetime('now', 'localtime', '-25 hours'), 'failed'), (9, datetime('now', 'localtime', '-1 hour'), 'error')" >/dev/null
+    start_sim --user demo --password demo --booths '1'
+    console_at 127.0.0.1 "$SIM_PORT" "${PRINT_SETTINGS[@]}"
+    press_login
+    wait_main_window
+    ui text --title Printing --id 65535 --timeout 30 --equals \
+        "The last print of bill 9 failed in the last 24 hours. Print it again from the Bills page." \
+        >/dev/null || fail "not pointed out: [$(ui text --title Printing --id 65535)]"
+    ui click --title Printing --id 1 >/dev/null
+
+    for n in 1 2; do
+        ctl "dial 1;011$n;A;1.00" && ctl 'connect 1' && ctl 'finish 1;60;1.00'
+        wait_match $'*3\t011'$n'*' "a finished call" 20 booth_rows 1
+        bill_of 1 $((n - 1))  # the new call alone
+        ui text --title Printing --id 65535 --timeout 30 --equals \
+            "Bill $n was not printed: no printer is set up on this computer." >/dev/null ||
+            fail "no printer: [$(ui text --title Printing --id 65535)]"
+        ui click --title Printing --id 1 >/dev/null
+    done
+    ui tab-select --title Tellarix --child-class SysTabControl32 3 >/dev/null
+    wait_match $'1\t*\t1\t*' "bill 1 listed and selected" 20 bills_list
+    wait_match "Last print: *-*-* *:*: failed (no printer is set up on this computer)" \
+        "the failure under the grids" 20 ui text --title Tellarix --id 1040
+    expect_eq "failed||0" "$(store 'select outcome, printer, job_id from print_outcomes where id_bill=1')" \
+        "the failure stored"
+    tlx_screenshot bills-print-failed
+
+    tlx_add_printer "$job" || fail "no printer"
+    ui click --title Tellarix --id 1028 >/dev/null || fail "Print refused"
+    wait_match '*%%EOF*' "bill 1 printed again" 30 cat "$job"
+    wait_match "Last print: *-*-* *:* on 'Tellarix Test Printer': sent, not confirmed" \
+        "the spooler's last word under the grids" 30 ui text --title Tellarix --id 1040
+    expect_eq "sent, not confirmed|Tellarix Test Printer|the job left the queue without a final status" \
+        "$(store 'select outcome, printer, reason from print_outcomes where id_bill=1 and job_id>0')" \
+        "the print stored as the spooler ended it"
+    tlx_screenshot bills-print-not-confirmed  # bill 2 red: its print failed
+    ui find --title Printing --timeout 0 >/dev/null && fail "a message for a print the spooler took"
+    e2e_log "ok: failed, then sent, not confirmed"
+}
+
 case "$CASE" in
     print) case_print ;;
     page) case_page ;;
@@ -362,6 +408,7 @@ case "$CASE" in
     restore) case_restore ;;
     export) case_export ;;
     output) case_output ;;
+    outcomes) case_outcomes ;;
     *) fail "unknown case $CASE" ;;
 esac
 e2e_log "PASS: $CASE"
