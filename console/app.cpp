@@ -3,12 +3,16 @@
 #include <commctrl.h>
 #include <winsock2.h>
 
+#include <cstdio>
+
 #include "console/axhost/control_site.h"
 #include "console/resource.h"
+#include "console/step_log.h"
 #include "console/widgets/property_grid.h"
 #include "core/console/geometry.h"
 #include "core/console/settings_keys.h"
 #include "core/console/texts.h"
+#include "win32/clock.h"
 #include "win32/module.h"
 
 namespace tlx::console {
@@ -21,7 +25,7 @@ ConsoleApp::ConsoleApp(BillsDatabase& database)
 }
 
 ConsoleApp::~ConsoleApp() {
-    booths.ClearBooths();
+    booths.DropAll();
     if (sockets_ready_) WSACleanup();
 }
 
@@ -66,9 +70,29 @@ void ConsoleApp::ShowLogin() {
     SetForegroundWindow(login.hwnd());
 }
 
+namespace {
+
+// A message whose handling the probe would see as a stall, logged when its handling ends.
+struct LongMessage {
+    const MSG& msg;
+    double start;
+    ~LongMessage() {
+        if (start <= 0.0) return;
+        char window_class[64] = {};
+        GetClassNameA(msg.hwnd, window_class, sizeof window_class);
+        char name[96];
+        std::snprintf(name, sizeof name, "message-0x%04x-%s", msg.message, window_class);
+        StepTimer::Log(name, start, 0.040);
+    }
+};
+
+}  // namespace
+
 int ConsoleApp::Run() {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        const double start = StepTimer::on() ? tlx::win32::CounterSeconds() : 0.0;
+        const LongMessage long_message{msg, start};
         // A hosted control with the focus (the web page, a booth) sees its keys first.
         if (ControlSite::TranslateKey(&msg)) continue;
         if (login.exists() && IsDialogMessageA(login.hwnd(), &msg)) continue;
@@ -84,7 +108,7 @@ int ConsoleApp::ExitInstance() {
     database_.StopBackups();
     // Unsaved settings may hold booth names: saving them needs the booths still there.
     main_window.tabs().settings().Close();
-    booths.ClearBooths();
+    booths.DropAll();
     main_window.Destroy();
     login.Destroy();
     return 0;

@@ -1,5 +1,6 @@
 #include "console/booth_registry.h"
 
+#include "win32/clock.h"
 #include "win32/text.h"
 
 namespace tlx::console {
@@ -34,6 +35,14 @@ void CCabineX::Show(bool shown) {
     }
 }
 
+std::unique_ptr<CCabineX> CCabineX::TakeControl() {
+    Show(false);
+    auto holder = std::make_unique<CCabineX>(key_, display_name_);
+    holder->site_ = std::move(site_);
+    holder->cabine_ = std::move(cabine_);
+    return holder;
+}
+
 HRESULT CCabineX::ApplyDisplayName(std::string name) {
     display_name_ = std::move(name);
     if (!cabine_) return E_POINTER;
@@ -59,6 +68,22 @@ void BoothRegistry::ClearBooths() {
     for (auto& [key, booth] : booths_) booth.reset();
     booths_.clear();
     held_.Clear();
+}
+
+void BoothRegistry::RetireControls() {
+    for (auto& [key, booth] : booths_) {
+        if (booth->has_control()) retired_.push_back(booth->TakeControl());
+    }
+    held_.Clear();
+}
+
+bool BoothRegistry::DropRetired(double seconds) {
+    const double start = tlx::win32::CounterSeconds();
+    while (!retired_.empty()) {
+        retired_.pop_back();
+        if (tlx::win32::CounterSeconds() - start > seconds) break;
+    }
+    return !retired_.empty();
 }
 
 ICabine* BoothRegistry::ControlOf(const std::string& key) const {

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console/axhost/control_site.h"
 #include "console/cabine_iface.h"
@@ -31,6 +32,8 @@ class CCabineX {
     HWND window() const { return site_ ? site_->Window() : nullptr; }
     ICabine* cabine() const { return cabine_.Get(); }
     void Show(bool shown);
+    // The control, hidden, in a booth of its own; this booth is left without one.
+    std::unique_ptr<CCabineX> TakeControl();
 
     const std::string& key() const { return key_; }
     const std::string& display_name() const { return display_name_; }
@@ -51,7 +54,19 @@ class BoothRegistry {
 
     // A key that is already there keeps its first booth and is not counted again.
     CCabineX& AddBooth(const std::string& key, const std::string& alias);
+    // Every booth goes; retired controls go on being taken down by DropRetired.
     void ClearBooths();
+    // Every booth and every retired control goes, at once.
+    void DropAll() {
+        ClearBooths();
+        retired_.clear();
+    }
+    // After a lost connection: the booths keep their names but lose their controls at once
+    // (hidden, no call reaches them); DropRetired takes the controls down a few at a time,
+    // since taking a hundred down in one piece holds the login window for a second.
+    void RetireControls();
+    // Takes retired controls down for about `seconds`; false once none is left.
+    bool DropRetired(double seconds);
     int booth_count() const { return static_cast<int>(booths_.size()); }
     const Map& booths() const { return booths_; }
 
@@ -71,6 +86,7 @@ class BoothRegistry {
     ICabine* ControlOf(const std::string& key) const;
 
     Map booths_;
+    std::vector<std::unique_ptr<CCabineX>> retired_;
     tlx::console::HeldCalls held_;
 };
 

@@ -5,6 +5,7 @@
 #include "console/connection/server_socket.h"
 #include "console/messages.h"
 #include "console/resource.h"
+#include "console/step_log.h"
 #include "win32/module.h"
 #include "win32/subclass.h"
 
@@ -17,6 +18,9 @@ namespace {
 // The booth controls not made at Start are made on this timer: its messages come after the
 // operator's input and the painting, so the page in view paints first.
 constexpr UINT_PTR kBuildTimer = 1;
+// After a lost connection the old booth controls are taken down on this one.
+constexpr UINT_PTR kTeardownTimer = 2;
+constexpr double kTeardownSliceSeconds = 0.030;
 
 }  // namespace
 
@@ -71,35 +75,103 @@ bool PageTabs::BuildOnce() {
     const auto titles = console::TabTitles(pages);
     for (int page = 1; page < pages; ++page) tab_.Append(titles[page]);
 
-    if (!booth_pages_.Begin(tab_, display, grid_,
-                            settings_store_.Read(console::settings::kCurrency), main_)) {
-        return false;
+    {
+        StepTimer step("first booth");
+        if (!booth_pages_.Begin(tab_, display, grid_,
+                                settings_store_.Read(console::settings::kCurrency), main_)) {
+            return false;
+        }
     }
 
-    const int inset_x = display.left + console::kPageInset;
-    const int inset_y = display.top + console::kPageInset;
-    PlaceHidden(web_, main_, IDD_WEB_PAGE, inset_x, inset_y,
-                (tab_window.right - tab_window.left) - console::kWebPageNarrower,
-                (tab_window.bottom - tab_window.top) - console::kWebPageLower);
-    if (web_.exists()) web_.Open(web_address_, login_.user_name(), login_.password());
-    PlaceHidden(settings_, main_, IDD_SETTINGS_PAGE, inset_x, inset_y, -1, -1);
-    PlaceHidden(bills_, main_, IDD_BILLS_PAGE, inset_x, inset_y, -1, -1);
+    // The other pages are made after the booths (or when their tab is chosen first): making
+    // them here kept the operator waiting up to a second after Log In.
+    page_origin_ = {display.left + console::kPageInset, display.top + console::kPageInset};
+    web_size_ = {(tab_window.right - tab_window.left) - console::kWebPageNarrower,
+                 (tab_window.bottom - tab_window.top) - console::kWebPageLower};
+    // Pages made in an earlier login take this one's place, as they are.
+    PlacePage(console::PageKind::kWeb, false);
+    if (web_.exists()) OpenWeb();
+    PlacePage(console::PageKind::kSettings, false);
+    PlacePage(console::PageKind::kBills, false);
+    navigated_ = false;
 
     built_ = true;
     for (auto it = titles.end() - 3; it != titles.end(); ++it) tab_.Append(*it);
     return true;
 }
 
+void PageTabs::OpenWeb() {
+    StepTimer step("web open");
+    web_.Open(web_address_, login_.user_name(), login_.password());
+}
+
+void PageTabs::PlacePage(console::PageKind kind, bool make) {
+    tlx::win32::Dialog* page = nullptr;
+    int template_id = 0;
+    SIZE size{-1, -1};
+    switch (kind) {
+        case console::PageKind::kWeb:
+            page = &web_;
+            template_id = IDD_WEB_PAGE;
+            size = web_size_;
+            break;
+        case console::PageKind::kSettings:
+            page = &settings_;
+            template_id = IDD_SETTINGS_PAGE;
+            break;
+        case console::PageKind::kBills:
+            page = &bills_;
+            template_id = IDD_BILLS_PAGE;
+            break;
+        default:
+            return;
+    }
+    if (make == page->exists()) return;
+    StepTimer step(make ? "page made" : "page placed");
+    PlaceHidden(*page, main_, template_id, page_origin_.x, page_origin_.y, size.cx, size.cy);
+    // A browser made now takes this login's address at once; one made earlier takes it in
+    // BuildOnce.
+    if (make && page == &web_ && web_.exists()) OpenWeb();
+}
+
+void PageTabs::MakePage(console::PageKind kind) {
+    PlacePage(kind, true);
+}
+
+CBillsDlg& PageTabs::bills() {
+    if (built_) MakePage(console::PageKind::kBills);
+    return bills_;
+}
+
 bool PageTabs::ContinueBuild() {
+    StepTimer step("booth slice");
     if (booth_pages_.Continue(tab_.Selected(),
                               settings_store_.Read(console::settings::kCurrency))) {
         return true;
     }
-    if (web_.exists()) web_.NavigateNow();
+    // One page per turn once the booths are made.
+    if (!web_.exists()) {
+        MakePage(console::PageKind::kWeb);
+        return web_.exists();
+    }
+    if (!navigated_) {
+        StepTimer navigate("navigate");
+        web_.NavigateNow();
+        navigated_ = true;
+        return true;
+    }
+    if (!bills_.exists()) {
+        MakePage(console::PageKind::kBills);
+        return bills_.exists();
+    }
+    // The settings page lists the booths of the login it is made in: the first, as always.
+    MakePage(console::PageKind::kSettings);
     return false;
 }
 
 void PageTabs::ShowSelectedPage(int selected) {
+    const auto kind = console::PageForTab(selected, tab_.Count());
+    MakePage(kind);
     for (tlx::win32::Dialog* page :
          {static_cast<tlx::win32::Dialog*>(&bills_), static_cast<tlx::win32::Dialog*>(&settings_),
           static_cast<tlx::win32::Dialog*>(&web_)}) {
@@ -107,7 +179,7 @@ void PageTabs::ShowSelectedPage(int selected) {
     }
     booth_pages_.ShowPage(selected);
     tlx::win32::Dialog* shown = nullptr;
-    switch (console::PageForTab(selected, tab_.Count())) {
+    switch (kind) {
         case console::PageKind::kBills:
             shown = &bills_;
             break;
@@ -135,6 +207,7 @@ bool MainWindow::OnInitDialog() {
 }
 
 bool MainWindow::Start() {
+    StepTimer step("start");
     if (!icon_) icon_ = LoadIconA(tlx::win32::ThisModule(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     window().Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     window().Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
@@ -149,8 +222,12 @@ bool MainWindow::Start() {
     tabs_.ClearBuilt();
     if (!tabs_.BuildPages()) return false;
     closing_ = false;
-    receiver_.Start(hwnd(), &closing_, std::move(first_messages_));
+    {
+        StepTimer receiver("receiver start");
+        receiver_.Start(hwnd(), &closing_, std::move(first_messages_));
+    }
     first_messages_ = tlx::link::MessageFramer(tlx::link::MessageFramer::Mode::kShortMessages);
+    StepTimer show("show main");
     window().Show(true);
     SetTimer(hwnd(), kBuildTimer, USER_TIMER_MINIMUM, nullptr);
     return true;
@@ -176,6 +253,7 @@ bool MainWindow::OnNotify(const NMHDR& header, LRESULT& result) {
 }
 
 void MainWindow::StopSession() {
+    StepTimer step("session stop");
     closing_ = true;
     TheServerSocket().Close();
     receiver_.Join();
@@ -209,6 +287,8 @@ void MainWindow::OnServerLost() {
     StopBuild();
     window().Show(false);
     StopSession();
+    booths_.RetireControls();
+    SetTimer(hwnd(), kTeardownTimer, USER_TIMER_MINIMUM, nullptr);
     if (on_session_lost_) on_session_lost_();
 }
 
@@ -255,8 +335,14 @@ bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& resu
             OnServerLost();
             return true;
         case WM_TIMER:
-            if (wparam != kBuildTimer) return Dialog::OnMessage(msg, wparam, lparam, result);
-            if (!tabs_.ContinueBuild()) StopBuild();
+            if (wparam == kBuildTimer) {
+                if (!tabs_.ContinueBuild()) StopBuild();
+            } else if (wparam == kTeardownTimer) {
+                StepTimer step("teardown slice");
+                if (!booths_.DropRetired(kTeardownSliceSeconds)) KillTimer(hwnd(), kTeardownTimer);
+            } else {
+                return Dialog::OnMessage(msg, wparam, lparam, result);
+            }
             return true;
         case WM_PAINT:
             return PaintIcon();

@@ -39,18 +39,25 @@ class PageTabs {
     bool BuildPages();
     void ClearBuilt() { built_ = false; }
     void ShowSelectedPage(int selected);
-    // Makes more booth controls between messages; false once all are made, and then the web
-    // page opens its address.
+    // Makes more booth controls between messages, then the web page (which then opens its
+    // address) and the bills page, one step per call; false once nothing is left to make.
     bool ContinueBuild();
     const BoothPages& booth_pages() const { return booth_pages_; }
     void SetWebAddress(std::string address) { web_address_ = std::move(address); }
-    CBillsDlg& bills() { return bills_; }
+    // The bills page, made first if need be (a bill can come before the page is made).
+    CBillsDlg& bills();
     SettingsPage& settings() { return settings_; }
     WebPage& web() { return web_; }
     const tlx::console::PageGrid& grid() const { return grid_; }
 
   private:
     bool BuildOnce();
+    // With `make`, makes the web, settings or bills page if it is not made yet; without, moves
+    // one made in an earlier login. Either way the page lies hidden in its place.
+    void PlacePage(tlx::console::PageKind kind, bool make);
+    // Makes the web, settings or bills page if it is not made yet.
+    void MakePage(tlx::console::PageKind kind);
+    void OpenWeb();
 
     BoothRegistry& booths_;
     SettingsStore& settings_store_;
@@ -59,6 +66,9 @@ class PageTabs {
     tlx::win32::Subclass claim_keys_;
     HWND main_ = nullptr;
     bool built_ = false;
+    bool navigated_ = false;  // this login's address opened
+    POINT page_origin_{};     // where the web, settings and bills pages lie
+    SIZE web_size_{};
     tlx::console::PageGrid grid_;
     BoothPages booth_pages_;
     std::string web_address_;

@@ -3,8 +3,10 @@
 #include "console/connection/server_socket.h"
 #include "console/main_window.h"
 #include "console/resource.h"
+#include "console/step_log.h"
 #include "core/console/booths.h"
 #include "core/console/login_flow.h"
+#include "win32/clock.h"
 
 namespace tlx::console {
 
@@ -88,7 +90,8 @@ bool LoginDialog::OnButtonClicked(int id, HWND control) {
                 attempting_ = false;
                 throw;
             }
-            attempting_ = false;
+            // Still attempting while the main window's opening waits for its message.
+            attempting_ = session_pending_;
             return true;
         case IDC_EXIT:
             PostQuitMessage(0);
@@ -111,11 +114,16 @@ void LoginDialog::Attempt() {
         settings_.Write(cs::kPassword, password_);
     }
     SetStatus(texts::kStatusConnecting);
-    booths_.ClearBooths();
+    {
+        StepTimer step("clear booths");
+        booths_.ClearBooths();
+    }
 
     SocketLogin connection(server_text_ + ":" + port_text_);
+    const double exchange = StepTimer::on() ? tlx::win32::CounterSeconds() : 0.0;
     const auto outcome = cc::RunLogin(connection, user_name_, password_,
                                       [this](std::string_view status) { SetStatus(status); });
+    StepTimer::Log("login exchange", exchange);
     if (outcome != cc::LoginOutcome::kAccepted) {
         SetStatus(cc::StatusFor(outcome));
         return;
@@ -125,6 +133,7 @@ void LoginDialog::Attempt() {
 
 bool LoginDialog::PostLogin() {
     SocketLogin connection(server_text_ + ":" + port_text_);
+    const double session = StepTimer::on() ? tlx::win32::CounterSeconds() : 0.0;
     auto start = cc::ReadSessionStart(connection);
     std::string web_address;
     if (start.booth_list) {
@@ -137,15 +146,40 @@ bool LoginDialog::PostLogin() {
                              entry.display_name == entry.key ? std::string() : entry.display_name);
         }
     }
-
-    if (!main_window_.exists() && !main_window_.Create()) return false;
+    StepTimer::Log("booth list", session);
     main_window_.SetWebAddress(std::move(web_address));
     main_window_.SetOperatorName(
         Get<tlx::win32::ComboBox>(IDC_OPERATORS)
             .ItemText(Get<tlx::win32::ComboBox>(IDC_OPERATORS).Selected()));
     main_window_.SetFirstMessages(std::move(start.framer));
+    // The main window opens on a message of its own, so the window's thread answers between
+    // the server's answer and the booths' first page.
+    if (PostMessageA(hwnd(), kWmOpenSession, 0, 0)) {
+        session_pending_ = true;
+        return true;
+    }
+    return OpenSession();
+}
+
+bool LoginDialog::OpenSession() {
+    session_pending_ = false;
+    if (!main_window_.exists() && !main_window_.Create()) return false;
     if (!main_window_.Start()) return false;
     window().Show(false);
+    return true;
+}
+
+bool LoginDialog::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    if (msg != kWmOpenSession) return Dialog::OnMessage(msg, wparam, lparam, result);
+    result = 0;
+    if (!session_pending_) return true;
+    try {
+        if (!OpenSession()) PostQuitMessage(0);
+    } catch (...) {
+        attempting_ = false;
+        throw;
+    }
+    attempting_ = false;
     return true;
 }
 

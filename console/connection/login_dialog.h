@@ -26,18 +26,23 @@ class LoginDialog : public tlx::win32::Dialog {
     bool OnInitDialog() override;
     bool OnButtonClicked(int id, HWND control) override;
     bool OnClose() override;
+    bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
   private:
     void Attempt();
-    // After the server accepted: booths, main window, receiving thread. False when the main
-    // window could not be started.
+    // After the server accepted: the booths, then (on a posted message) OpenSession. False
+    // when the main window could not be started.
     bool PostLogin();
+    // The main window and the receiving thread; false when the main window could not start.
+    bool OpenSession();
+    static constexpr UINT kWmOpenSession = WM_APP + 1;
 
     SettingsStore& settings_;
     BoothRegistry& booths_;
     MainWindow& main_window_;
     std::string server_text_, port_text_, user_name_, password_;
     bool attempting_ = false;
+    bool session_pending_ = false;  // the server accepted; the main window opens next
 };
 
 }  // namespace tlx::console
