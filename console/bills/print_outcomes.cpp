@@ -62,6 +62,14 @@ void CBillsDlg::ShowOutcomeOfCurrentBill() {
     const std::int64_t id = CurrentBillId();
     const auto last = id != 0 ? database_.store().LastOutcome(id) : std::nullopt;
     SetItemText(IDC_PRINT_OUTCOME, last ? billing::OutcomeLine(*last) : std::string());
+    // Most bills are neither voided nor voids: then the print's line has the whole width, and
+    // a long printer name is not cut.
+    const bool alone = GetWindowTextLengthW(Item(IDC_BILL_STATE)) == 0;
+    RECT place{alone ? 12 : 245, 196, 473, 205};  // dialog units, as the page's template
+    MapDialogRect(hwnd(), &place);
+    SetWindowPos(Item(IDC_PRINT_OUTCOME), nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(Item(IDC_BILL_STATE), alone ? SW_HIDE : SW_SHOWNA);
 }
 
 void CBillsDlg::PointOutBillsToPrintAgain() {
