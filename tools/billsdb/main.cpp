@@ -8,8 +8,11 @@
 //   billsdb restore BACKUP STORE      a checked backup in place of the store, kept aside
 //   billsdb export STORE --from DAY --to DAY --out DIR [--separator C] [--decimal C]
 //                                     bills.csv and calls.csv of the days, both included
+//   billsdb report STORE [--x | --z N] [--json]
+//                                     the takings since the last day close, or close N
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -18,6 +21,8 @@
 
 #include "core/billing/backup.h"
 #include "core/billing/csv_export.h"
+#include "core/billing/day_close.h"
+#include "core/billing/day_report.h"
 #include "core/billing/ledger.h"
 #include "core/billing/store.h"
 
@@ -29,7 +34,8 @@ int Usage() {
         "       billsdb backup STORE DEST        (DEST a folder, or the copy's file name)\n"
         "       billsdb restore BACKUP STORE\n"
         "       billsdb export STORE --from YYYY-MM-DD --to YYYY-MM-DD --out DIR\n"
-        "                      [--separator C|tab] [--decimal C]\n",
+        "                      [--separator C|tab] [--decimal C]\n"
+        "       billsdb report STORE [--x | --z N] [--json]\n",
         stderr);
     return 2;
 }
@@ -190,10 +196,66 @@ int Export(const std::vector<std::string>& args) {
     return 0;
 }
 
+std::string StoredNow() {
+    const auto now = Now();
+    return tlx::billing::FormatStored(now);
+}
+
+// report STORE [--x | --z N] [--json]: the X figures as they stand, or stored close N.
+int Report(const std::vector<std::string>& args) {
+    bool json = false;
+    long long number = 0;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (args[i] == "--x") {
+            continue;
+        } else if (args[i] == "--z" && i + 1 < args.size()) {
+            const std::string& n = args[++i];
+            const auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), number);
+            if (ec != std::errc() || end != n.data() + n.size() || number <= 0) return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(args[1].c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "billsdb: %s: %s\n", args[1].c_str(), sqlite3_errmsg(db));
+        sqlite3_close(db);
+        return 1;
+    }
+    sqlite3_busy_timeout(db, 2000);
+    std::string out, error;
+    const tlx::billing::ReportWords words;
+    if (number == 0) {
+        if (const auto f = tlx::billing::CurrentFigures(db, StoredNow(), &error)) {
+            out = json ? tlx::billing::FiguresJson(*f) : "";
+            if (!json) {
+                for (const auto& line : tlx::billing::XReportLines(*f, words)) out += line + "\n";
+            }
+        }
+    } else if (const auto z = tlx::billing::ReadClose(db, number)) {
+        out = json ? tlx::billing::CloseJson(*z) : "";
+        if (!json) {
+            for (const auto& line : tlx::billing::ZReportLines(*z, words)) out += line + "\n";
+        }
+    } else {
+        error = "there is no day close " + std::to_string(number);
+    }
+    sqlite3_close(db);
+    if (out.empty()) {
+        std::fprintf(stderr, "billsdb: %s: %s\n", args[1].c_str(), error.c_str());
+        return 1;
+    }
+    std::fputs(out.c_str(), stdout);
+    return 0;
+}
+
 int Run(const std::vector<std::string>& args) {
     if (args.size() == 3 && args[0] == "backup") return Backup(args[1], args[2]);
     if (args.size() == 3 && args[0] == "restore") return Restore(args[1], args[2]);
     if (args.size() >= 2 && args[0] == "export") return Export(args);
+    if (args.size() >= 2 && args[0] == "report") return Report(args);
     if (args.size() != 2) return Usage();
     if (args[0] == "create") return Create(args[1]);
     if (args[0] == "check") return Check(args[1]);
