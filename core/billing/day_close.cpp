@@ -63,7 +63,21 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
     };
     Statement voids = Prepare(
         db, StatementOn(kVoidsTable, "select {0} from {} where {0}>?1 and {0}<=?2", {kVoidBill}));
-    Statement calls = Prepare(
+    // A bill's calls are written right after it, so the period's calls are read in written
+    // order from its first bill's first call; should rows ever have been moved, the count by the
+    // index tells, and they are read through the index instead.
+    Statement first_call =
+        Prepare(db, StatementOn(kCallsTable,
+                                "select min({1}) from {} where {0}=(select min({0}) from {} where "
+                                "{0}>?1 and {0}<=?2)",
+                                {kCallBill, kCallId}));
+    Statement count = Prepare(
+        db,
+        StatementOn(kCallsTable, "select count(*) from {} where {0}>?1 and {0}<=?2", {kCallBill}));
+    Statement written = Prepare(
+        db, StatementOn(kCallsTable, "select {0},{1},{2},{3} from {} where {4}>=?3 order by {4}",
+                        {kCallBill, kCallCost, kCallTax, kCallWithTax, kCallId}));
+    Statement indexed = Prepare(
         db, StatementOn(kCallsTable, "select {0},{1},{2},{3} from {} where {0}>?1 and {0}<=?2",
                         {kCallBill, kCallCost, kCallTax, kCallWithTax}));
     Statement bills =
@@ -71,23 +85,48 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
                                 "select {0},{1},{2},{3} from {} where {0}>?1 and "
                                 "{0}<=?2 order by {0}",
                                 {kBillId, kBillTotalCost, kBillTotalTax, kBillTotalWithTax}));
-    if (!voids || !calls || !bills) return std::nullopt;
+    if (!voids || !first_call || !count || !written || !indexed || !bills) return std::nullopt;
     in_range(voids);
     int rc;
     while ((rc = sqlite3_step(voids.get())) == SQLITE_ROW) {
         is_void[static_cast<std::size_t>(sqlite3_column_int64(voids.get(), 0) - after - 1)] = 1;
     }
     if (rc != SQLITE_DONE) return std::nullopt;
-    in_range(calls);
-    while ((rc = sqlite3_step(calls.get())) == SQLITE_ROW) {
-        const auto at = static_cast<std::size_t>(sqlite3_column_int64(calls.get(), 0) - after - 1);
-        has_calls[at] = 1;
-        if (is_void[at]) continue;  // a void's calls are in its own line
-        const Cents cost = CentsOf(sqlite3_column_double(calls.get(), 1));
-        const Cents tax = CentsOf(sqlite3_column_double(calls.get(), 2));
-        Add(f.rates, RateOf(cost, tax), cost, tax, CentsOf(sqlite3_column_double(calls.get(), 3)));
+    in_range(first_call);
+    in_range(count);
+    if (sqlite3_step(first_call.get()) != SQLITE_ROW || sqlite3_step(count.get()) != SQLITE_ROW) {
+        return std::nullopt;
     }
-    if (rc != SQLITE_DONE) return std::nullopt;
+    const std::int64_t calls_in_period = sqlite3_column_int64(count.get(), 0);
+    sqlite3_bind_int64(written.get(), 3, sqlite3_column_int64(first_call.get(), 0));
+    std::vector<RateFigures> rates;
+    auto read_calls = [&](Statement& calls) -> std::optional<std::int64_t> {
+        rates.clear();
+        std::fill(has_calls.begin(), has_calls.end(), 0);
+        std::int64_t read = 0;
+        int step;
+        while ((step = sqlite3_step(calls.get())) == SQLITE_ROW) {
+            const std::int64_t bill = sqlite3_column_int64(calls.get(), 0);
+            if (bill <= after || bill > f.last_bill) continue;
+            ++read;
+            const auto at = static_cast<std::size_t>(bill - after - 1);
+            has_calls[at] = 1;
+            if (is_void[at]) continue;  // a void's calls are in its own line
+            const Cents cost = CentsOf(sqlite3_column_double(calls.get(), 1));
+            const Cents tax = CentsOf(sqlite3_column_double(calls.get(), 2));
+            Add(rates, RateOf(cost, tax), cost, tax,
+                CentsOf(sqlite3_column_double(calls.get(), 3)));
+        }
+        if (step != SQLITE_DONE) return std::nullopt;
+        return read;
+    };
+    auto read = calls_in_period == 0 ? std::optional<std::int64_t>(0) : read_calls(written);
+    if (read && *read != calls_in_period) {
+        in_range(indexed);
+        read = read_calls(indexed);
+    }
+    if (!read) return std::nullopt;
+    f.rates = std::move(rates);
     in_range(bills);
     while ((rc = sqlite3_step(bills.get())) == SQLITE_ROW) {
         const std::int64_t id = sqlite3_column_int64(bills.get(), 0);
