@@ -2,6 +2,7 @@
 
 #include <ole2.h>
 
+#include "console/bills/day_close_dialog.h"
 #include "console/resource.h"
 #include "core/billing/bills_view.h"
 #include "core/billing/layout.h"
@@ -66,6 +67,13 @@ CBillsDlg::CBillsDlg(BillsDatabase& database, SettingsStore& settings,
         // A changed store, or one that could not be upgraded: said once, before the login.
         tlx::win32::MessageBox(nullptr, message, texts::kBillsStoreCaption, MB_OK | MB_ICONWARNING);
     }
+    // A store restored from an older copy lacks closes this console made: said once.
+    if (const std::string closes =
+            database_.is_open() ? MissingClosesNotice(std::string(billing::kStoreFile), settings_)
+                                : std::string();
+        !closes.empty()) {
+        tlx::win32::MessageBox(nullptr, closes, texts::kBillsStoreCaption, MB_OK | MB_ICONWARNING);
+    }
 }
 
 CBillsDlg::~CBillsDlg() {
@@ -118,6 +126,12 @@ bool CBillsDlg::OnCommand(int id, int, HWND) {
         ReprintSelectedBill();
     } else if (id == IDC_VOID) {
         VoidSelectedBill();
+    } else if (id == IDC_DAY_CLOSE) {
+        DayCloseDialog day(database_, settings_, operator_name_,
+                           printer_ ? *printer_ : gdi_printer_);
+        day.after_close = after_day_close;
+        day.Run(hwnd());
+        RefreshBills();
     } else {
         return false;
     }

@@ -282,9 +282,11 @@ Cents CentsOf(double stored) {
 
 std::string FormatCents(Cents cents) {
     const Cents whole = cents < 0 ? -cents : cents;
-    std::string fraction = std::to_string(whole % 100);
-    if (fraction.size() < 2) fraction.insert(0, "0");
-    return (cents < 0 ? "-" : "") + std::to_string(whole / 100) + "." + fraction;
+    std::string out = cents < 0 ? "-" : "";
+    out += std::to_string(whole / 100);
+    out += whole % 100 < 10 ? ".0" : ".";
+    out += std::to_string(whole % 100);
+    return out;
 }
 
 std::optional<Cents> ParseCents(std::string_view text) {

@@ -18,7 +18,8 @@ std::string Amount(std::string_view label, Cents cents) {
 }
 
 std::string Signed(Cents cents) {
-    return (cents > 0 ? "+" : "") + FormatCents(cents);
+    std::string out = cents > 0 ? "+" : "";
+    return out += FormatCents(cents);
 }
 
 void FigureLines(const DayFigures& f, const ReportWords& w, std::vector<std::string>& out) {
@@ -131,17 +132,19 @@ void LayoutReport(const std::vector<std::string>& lines, bool company_line,
 }
 
 std::string FiguresJson(const DayFigures& figures) {
-    return "{" + Quoted("report") + ":" + Quoted("X") + "," + FieldsOf(figures) + "}\n";
+    std::string json = "{";
+    return json += Quoted("report") + ":" + Quoted("X") + "," + FieldsOf(figures) + "}\n";
 }
 
 std::string CloseJson(const DayClose& z) {
-    return "{" + Quoted("report") + ":" + Quoted("Z") + "," + Quoted("number") + ":" +
-           std::to_string(z.number) + "," + Quoted("operator") + ":" + Quoted(z.operator_name) +
-           "," + Quoted("counted_cash_cents") + ":" + std::to_string(z.counted_cash) + "," +
-           Quoted("difference_cents") + ":" + std::to_string(z.difference) + "," + Quoted("note") +
-           ":" + Quoted(z.note) + "," + Quoted("next_float_cents") + ":" +
-           std::to_string(z.next_float) + "," + Quoted("seal") + ":" + Quoted(Hex(z.seal)) + "," +
-           FieldsOf(z.figures) + "}\n";
+    std::string json = "{";
+    return json += Quoted("report") + ":" + Quoted("Z") + "," + Quoted("number") + ":" +
+                   std::to_string(z.number) + "," + Quoted("operator") + ":" +
+                   Quoted(z.operator_name) + "," + Quoted("counted_cash_cents") + ":" +
+                   std::to_string(z.counted_cash) + "," + Quoted("difference_cents") + ":" +
+                   std::to_string(z.difference) + "," + Quoted("note") + ":" + Quoted(z.note) +
+                   "," + Quoted("next_float_cents") + ":" + std::to_string(z.next_float) + "," +
+                   Quoted("seal") + ":" + Quoted(Hex(z.seal)) + "," + FieldsOf(z.figures) + "}\n";
 }
 
 }  // namespace tlx::billing
