@@ -30,9 +30,9 @@ press_login
 wait_main_window
 for n in 1 2; do
     ctl "dial 1;011$n;A;1.00" && ctl 'connect 1' && ctl "finish 1;60;$n.00"
-    wait_match $'3\t011'"$n*" "call $n finished" 20 booth_rows 1
+    wait_match "*"$'3\t011'"$n*" "call $n finished" 20 booth_rows 1
     booth=$(booth_hwnd 1)
-    ui list-select --hwnd "$booth" --child-class SysListView32 0 >/dev/null || fail "no row"
+    ui list-select --hwnd "$booth" --child-class SysListView32 $((n - 1)) >/dev/null || fail "no row"
     ui click --hwnd "$booth" --child-text Print >/dev/null || fail "no Print button"
     printed_job "bill-$n"
 done
