@@ -12,6 +12,8 @@
 #define IDD_VOID_REASON 140
 #define IDD_EXPORT 141
 // Beside the bills page: export (141), day close (142, 143), preview (144).
+#define IDD_DAY_CLOSE 142
+#define IDD_OPENING_FLOAT 143
 
 #define IDC_PAGE_TABS 1001
 #define IDC_LOGIN 1002
@@ -52,6 +54,16 @@
 #define IDC_PRINT_OUTCOME 1040
 // Their dialogs' controls: export 1041-1049, preview and PDF 1050-1059, print outcomes
 // 1060-1069, day close 1070-1099.
+#define IDC_DAY_FIGURES 1070
+#define IDC_COUNTED_CASH 1071
+#define IDC_CASH_DIFFERENCE 1072
+#define IDC_CLOSE_NOTE 1073
+#define IDC_PRINT_X 1074
+#define IDC_CLOSE_DAY 1075
+#define IDC_CLOSE_HISTORY 1076
+#define IDC_REPRINT_CLOSE 1077
+#define IDC_MISSING_CLOSES 1078
+#define IDC_OPENING_FLOAT 1080
 
 // The export dialog.
 #define IDC_EXPORT_FROM 1041

@@ -3,6 +3,7 @@
 #include <ole2.h>
 
 #include "console/bills/export_dialog.h"
+#include "console/bills/day_close_dialog.h"
 #include "console/resource.h"
 #include "core/billing/bills_view.h"
 #include "core/billing/layout.h"
@@ -75,6 +76,13 @@ CBillsDlg::CBillsDlg(BillsDatabase& database, SettingsStore& settings,
         // A changed or damaged store, or one that could not be upgraded: said once, before the
         // login.
         tlx::win32::MessageBox(nullptr, message, texts::kBillsStoreCaption, MB_OK | MB_ICONWARNING);
+    }
+    // A store restored from an older copy lacks closes this console made: said once.
+    if (const std::string closes =
+            database_.is_open() ? MissingClosesNotice(std::string(billing::kStoreFile), settings_)
+                                : std::string();
+        !closes.empty()) {
+        tlx::win32::MessageBox(nullptr, closes, texts::kBillsStoreCaption, MB_OK | MB_ICONWARNING);
     }
 }
 
@@ -150,6 +158,12 @@ bool CBillsDlg::OnCommand(int id, int, HWND) {
         PreviewSelectedBill();
     } else if (id == IDC_SAVE_PDF) {
         SaveSelectedBillAsPdf();
+    } else if (id == IDC_DAY_CLOSE) {
+        DayCloseDialog day(database_, settings_, operator_name_,
+                           printer_ ? *printer_ : gdi_printer_);
+        day.after_close = after_day_close;
+        day.Run(hwnd());
+        RefreshBills();
     } else {
         return false;
     }

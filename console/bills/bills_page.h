@@ -3,6 +3,7 @@
 // prints a stored bill again, and voids one: a new bill with the amounts negated, linked to it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,9 @@ class CBillsDlg : public tlx::win32::Dialog {
     // needs a printer (bills_page_output.cpp).
     void PreviewSelectedBill();
     void SaveSelectedBillAsPdf();
+
+    // Runs after the day is closed (day_close_dialog.h).
+    std::function<void()> after_day_close;
 
     // The printer bills go to instead of the default printer (benchmarks hand one in).
     void SetPrinter(std::unique_ptr<tlx::billing::ReportPrinter> printer) {

@@ -180,9 +180,91 @@ inline constexpr StoreTable kOutcomesTable{.name = "print_outcomes",
                                            .indexed = kOutcomeBill,
                                            .edition = 3};
 
+// day_closes (third edition): one row per close of the day, numbered 1, 2, 3, ... The period
+// is the bills after after_bill up to last_bill (the newest bill when the day was closed);
+// amounts are whole cents; closed_at and period_start are local time as issued_date. seal is
+// SHA-256 over the previous close's seal, the seal of last_bill and the close's canonical form
+// (README.md, "Closing the day").
+enum DayCloseColumn : std::size_t {
+    kCloseNumber,
+    kCloseTime,
+    kCloseOperator,
+    kCloseAfterBill,
+    kCloseLastBill,
+    kCloseStart,
+    kCloseBills,
+    kCloseVoids,
+    kCloseFirstBill,
+    kCloseTotalCost,
+    kCloseTotalTax,
+    kCloseTotalWithTax,
+    kCloseVoidTotal,
+    kCloseNetTotal,
+    kCloseOpeningFloat,
+    kCloseExpectedCash,
+    kCloseCountedCash,
+    kCloseDifference,
+    kCloseNote,
+    kCloseNextFloat,
+    kCloseSeal,
+    kDayCloseColumnCount
+};
+inline constexpr std::array<Column, kDayCloseColumnCount> kDayCloseColumns = {{
+    {"number", "INTEGER PRIMARY KEY", FieldKind::kKey},
+    {"closed_at", "TEXT NOT NULL", FieldKind::kTime},
+    {kBillsColumns[kBillOperator].name, "TEXT"},
+    {"after_bill", "INTEGER NOT NULL", FieldKind::kKey},
+    {"last_bill", "INTEGER NOT NULL", FieldKind::kKey},
+    {"period_start", "TEXT", FieldKind::kTime},
+    {"bills", "INTEGER NOT NULL", FieldKind::kKey},
+    {"voids", "INTEGER NOT NULL", FieldKind::kKey},
+    {"first_bill", "INTEGER NOT NULL", FieldKind::kKey},
+    {"total_cost_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"total_taxes_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"total_cost_taxes_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"voids_total_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"net_total_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"opening_float_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"expected_cash_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"counted_cash_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"difference_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"note", "TEXT"},
+    {"next_float_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"seal", "BLOB NOT NULL"},
+}};
+
+// day_close_rates (third edition): a close's figures per tax rate, the rate in hundredths of a
+// percent as each call's stored cost and tax give it; NULL for the bills without calls.
+enum CloseRateColumn : std::size_t {
+    kRateId,
+    kRateClose,
+    kRateHundredths,
+    kRateCost,
+    kRateTax,
+    kRateWithTax,
+    kCloseRateColumnCount
+};
+inline constexpr std::array<Column, kCloseRateColumnCount> kCloseRateColumns = {{
+    {"id_rate", kStoreKey, FieldKind::kKey},
+    {kDayCloseColumns[kCloseNumber].name, "INTEGER NOT NULL", FieldKind::kKey},
+    {"rate_hundredths", "INTEGER", FieldKind::kKey},
+    {"cost_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"taxes_cents", "INTEGER NOT NULL", FieldKind::kKey},
+    {"cost_taxes_cents", "INTEGER NOT NULL", FieldKind::kKey},
+}};
+
+inline constexpr StoreTable kDayClosesTable{
+    .name = "day_closes", .columns = kDayCloseColumns, .edition = 3};
+inline constexpr StoreTable kCloseRatesTable{.name = "day_close_rates",
+                                             .columns = kCloseRateColumns,
+                                             .index = "day_close_rates_of_close",
+                                             .indexed = kRateClose,
+                                             .edition = 3};
+
 // Every table of the store, in the order the schema creates them.
-inline constexpr std::array<StoreTable, 6> kStoreTables = {
-    kBillsTable, kCallsTable, kSealsTable, kVoidsTable, kEditionTable, kOutcomesTable};
+inline constexpr std::array<StoreTable, 8> kStoreTables = {
+    kBillsTable,   kCallsTable,    kSealsTable,     kVoidsTable,
+    kEditionTable, kOutcomesTable, kDayClosesTable, kCloseRatesTable};
 
 // The tables editions `first` to `last` bring to a store: for the first, WAL journal, the
 // tables, their indexes; for later ones their tables, their indexes and the row recording

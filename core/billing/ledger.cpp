@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/billing/columns.h"
+#include "core/billing/day_close.h"
 #include "core/billing/sqlite_handles.h"
 
 namespace tlx::billing {
@@ -37,8 +38,9 @@ void PutBigEndian(std::string& out, std::uint64_t value, int bytes) {
     out.append(buffer, static_cast<std::size_t>(bytes));
 }
 
-// Columns [first, count) of the current row, each as a tag and its value as stored.
-void AppendRecord(std::string& out, char tag, sqlite3_stmt* s, int first) {
+}  // namespace
+
+void AppendCanonicalRow(std::string& out, char tag, sqlite3_stmt* s, int first) {
     out += tag;
     const int count = sqlite3_column_count(s);
     for (int i = first; i < count; ++i) {
@@ -74,6 +76,8 @@ void AppendRecord(std::string& out, char tag, sqlite3_stmt* s, int first) {
         }
     }
 }
+
+namespace {
 
 Digest SealOver(const Digest& previous, const std::string& form) {
     std::string message(previous.begin(), previous.end());
@@ -118,12 +122,12 @@ class BillRows {
         const auto* issued = sqlite3_column_text(bills_.get(), 1);
         issued_ = issued ? reinterpret_cast<const char*>(issued) : "";
         form_.clear();
-        AppendRecord(form_, 'B', bills_.get(), 2);
+        AppendCanonicalRow(form_, 'B', bills_.get(), 2);
         while (call_) {
             const std::int64_t of = sqlite3_column_int64(calls_.get(), 0);
             if (of > id_) break;
             if (of == id_) {
-                AppendRecord(form_, 'C', calls_.get(), 1);
+                AppendCanonicalRow(form_, 'C', calls_.get(), 1);
             } else if (written_order_ && of != 0) {
                 disordered_ = true;  // a call of an earlier bill, written later
             }
@@ -131,7 +135,7 @@ class BillRows {
         }
         while (void_ && sqlite3_column_int64(voids_.get(), 0) < id_) void_ = Step(voids_);
         if (void_ && sqlite3_column_int64(voids_.get(), 0) == id_) {
-            AppendRecord(form_, 'V', voids_.get(), 1);
+            AppendCanonicalRow(form_, 'V', voids_.get(), 1);
         }
         return ok_;
     }
@@ -207,14 +211,15 @@ std::optional<Digest> SealOf(sqlite3* db, std::int64_t id, const Digest& previou
     std::string form;
     sqlite3_bind_int64(bill.get(), 1, id);
     if (sqlite3_step(bill.get()) != SQLITE_ROW) return std::nullopt;
-    AppendRecord(form, 'B', bill.get(), 0);
+    AppendCanonicalRow(form, 'B', bill.get(), 0);
     sqlite3_bind_int64(calls.get(), 1, id);
     int rc;
-    while ((rc = sqlite3_step(calls.get())) == SQLITE_ROW) AppendRecord(form, 'C', calls.get(), 0);
+    while ((rc = sqlite3_step(calls.get())) == SQLITE_ROW)
+        AppendCanonicalRow(form, 'C', calls.get(), 0);
     if (rc != SQLITE_DONE) return std::nullopt;
     if (link) {
         sqlite3_bind_int64(link.get(), 1, id);
-        if (sqlite3_step(link.get()) == SQLITE_ROW) AppendRecord(form, 'V', link.get(), 0);
+        if (sqlite3_step(link.get()) == SQLITE_ROW) AppendCanonicalRow(form, 'V', link.get(), 0);
     }
     return SealOver(previous, form);
 }
@@ -360,6 +365,14 @@ ChainCheck VerifyChain(sqlite3* db) {
     bool disordered = false;
     ChainCheck check = WalkChain(db, true, disordered);
     if (!check.intact || disordered) check = WalkChain(db, false, disordered);
+    // The day closes hang on the bills' seals: looked at once the bills hold.
+    if (check.intact) {
+        const CloseCheck closes = VerifyCloses(db);
+        if (!closes.intact) {
+            check.intact = false;
+            check.what = closes.what;
+        }
+    }
     return check;
 }
 

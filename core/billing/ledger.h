@@ -13,15 +13,20 @@
 #include "core/billing/sha256.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tlx::billing {
 
-// 2 brought seals and voids, 3 the print outcomes.
+// 2 brought seals and voids, 3 the print outcomes and the day closes.
 inline constexpr int kCurrentEdition = 3;
 inline constexpr std::size_t kMaxVoidReason = 200;  // characters
 // A sealed bill dated more than this before the bill sealed ahead of it was not written in
 // order; less is a clock put back by an hour for winter time.
 inline constexpr int kClockSlackSeconds = 3600;
+
+// One result row in the seals' canonical form (README.md): `tag`, then columns [first, count)
+// of the statement's current row, each as stored.
+void AppendCanonicalRow(std::string& out, char tag, sqlite3_stmt* s, int first = 0);
 
 // The later editions' tables (run after StoreSchema() on a new store).
 std::string_view LedgerSchema();

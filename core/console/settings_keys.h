@@ -59,6 +59,34 @@ inline constexpr Key kVoidReasonLabel{kPrintSection, "LBL_VOID_REASON", "before 
 // Where the automatic backups of the bills store go (a USB stick, a share); empty or missing:
 // "Backups" beside the store. Not on the settings page: set in the file.
 inline constexpr Key kBackupFolder{"BACKUP", "FOLDER", "folder of the bills store's backups"};
+// The X and Z reports' words, in the order of core/billing/day_report.h's ReportWord (edited by
+// hand in the file; a missing one prints in English), and the highest day close number this
+// console has stored, so a store restored from an older copy shows which closes it lacks.
+inline constexpr std::string_view kReportsSection = "REPORTS";
+inline constexpr std::array<Key, 20> kReportWords = {{
+    {kReportsSection, "LBL_X_TITLE", "title of the X report"},
+    {kReportsSection, "LBL_Z_TITLE", "title of the Z report, before its number"},
+    {kReportsSection, "LBL_PERIOD", "before the period's start and end"},
+    {kReportsSection, "LBL_BILLS", "before the number of bills"},
+    {kReportsSection, "LBL_VOIDS", "before the number of voids"},
+    {kReportsSection, "LBL_TOTAL_COST", "before the total cost"},
+    {kReportsSection, "LBL_TOTAL_TAX", "before the total taxes"},
+    {kReportsSection, "LBL_TOTAL_COST_TAX", "before the total incl. taxes"},
+    {kReportsSection, "LBL_RATE", "before each tax rate"},
+    {kReportsSection, "LBL_NO_CALLS", "the line of bills without calls"},
+    {kReportsSection, "LBL_VOIDS_TOTAL", "before the voids' total"},
+    {kReportsSection, "LBL_NET_TOTAL", "before the net total"},
+    {kReportsSection, "LBL_OPENING_FLOAT", "before the opening float"},
+    {kReportsSection, "LBL_EXPECTED_CASH", "before the expected cash"},
+    {kReportsSection, "LBL_COUNTED_CASH", "before the counted cash"},
+    {kReportsSection, "LBL_DIFFERENCE", "before counted minus expected cash"},
+    {kReportsSection, "LBL_NOTE", "before the close's note"},
+    {kReportsSection, "LBL_OPERATOR", "before the closing operator's name"},
+    {kReportsSection, "LBL_NEXT_FLOAT", "before the next period's opening float"},
+    {kReportsSection, "LBL_SEAL", "before the close's seal"},
+}};
+inline constexpr Key kLastDayClose{kReportsSection, "LAST_DAY_CLOSE",
+                                   "highest day close number stored by this console"};
 
 // The settings page's grid: under one category row, a row per setting it edits. The page
 // finds a row by its name; the operator reads its caption.

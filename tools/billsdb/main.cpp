@@ -10,6 +10,8 @@
 //                                     bills.csv and calls.csv of the days, both included
 //   billsdb pdf STORE ID OUT.pdf [--settings Tellarix.ini] [--width MM]
 //                                     bill ID as the console prints it, on A4 or a roll MM wide
+//   billsdb report STORE [--x | --z N] [--json]
+//                                     the takings since the last day close, or close N
 #include <sqlite3.h>
 
 #include <cctype>
@@ -28,6 +30,8 @@
 #include "core/billing/columns.h"
 #include "core/billing/csv_export.h"
 #include "core/billing/layout.h"
+#include "core/billing/day_close.h"
+#include "core/billing/day_report.h"
 #include "core/billing/ledger.h"
 #include "core/billing/pdf_printer.h"
 #include "core/billing/store.h"
@@ -44,6 +48,7 @@ int Usage() {
         "       billsdb export STORE --from YYYY-MM-DD --to YYYY-MM-DD --out DIR\n"
         "                      [--separator C|tab] [--decimal C]\n"
         "       billsdb pdf STORE ID OUT.pdf [--settings Tellarix.ini] [--width MM]\n",
+        "       billsdb report STORE [--x | --z N] [--json]\n",
         stderr);
     return 2;
 }
@@ -317,11 +322,67 @@ int Pdf(const std::vector<std::string>& args) {
     return 0;
 }
 
+std::string StoredNow() {
+    const auto now = Now();
+    return tlx::billing::FormatStored(now);
+}
+
+// report STORE [--x | --z N] [--json]: the X figures as they stand, or stored close N.
+int Report(const std::vector<std::string>& args) {
+    bool json = false;
+    long long number = 0;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (args[i] == "--x") {
+            continue;
+        } else if (args[i] == "--z" && i + 1 < args.size()) {
+            const std::string& n = args[++i];
+            const auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), number);
+            if (ec != std::errc() || end != n.data() + n.size() || number <= 0) return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(args[1].c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "billsdb: %s: %s\n", args[1].c_str(), sqlite3_errmsg(db));
+        sqlite3_close(db);
+        return 1;
+    }
+    sqlite3_busy_timeout(db, 2000);
+    std::string out, error;
+    const tlx::billing::ReportWords words;
+    if (number == 0) {
+        if (const auto f = tlx::billing::CurrentFigures(db, StoredNow(), &error)) {
+            out = json ? tlx::billing::FiguresJson(*f) : "";
+            if (!json) {
+                for (const auto& line : tlx::billing::XReportLines(*f, words)) out += line + "\n";
+            }
+        }
+    } else if (const auto z = tlx::billing::ReadClose(db, number)) {
+        out = json ? tlx::billing::CloseJson(*z) : "";
+        if (!json) {
+            for (const auto& line : tlx::billing::ZReportLines(*z, words)) out += line + "\n";
+        }
+    } else {
+        error = "there is no day close " + std::to_string(number);
+    }
+    sqlite3_close(db);
+    if (out.empty()) {
+        std::fprintf(stderr, "billsdb: %s: %s\n", args[1].c_str(), error.c_str());
+        return 1;
+    }
+    std::fputs(out.c_str(), stdout);
+    return 0;
+}
+
 int Run(const std::vector<std::string>& args) {
     if (args.size() >= 4 && args[0] == "pdf") return Pdf(args);
     if (args.size() == 3 && args[0] == "backup") return Backup(args[1], args[2]);
     if (args.size() == 3 && args[0] == "restore") return Restore(args[1], args[2]);
     if (args.size() >= 2 && args[0] == "export") return Export(args);
+    if (args.size() >= 2 && args[0] == "report") return Report(args);
     if (args.size() != 2) return Usage();
     if (args[0] == "create") return Create(args[1]);
     if (args[0] == "check") return Check(args[1]);

@@ -6,6 +6,8 @@
 //   billing_bench verify [BILLS] [FOLDER]   (upgrade and chain check of a store of BILLS bills,
 //                                           three calls each; a million by default; then its
 //                                           checked backup, and the export of 100,000 bills)
+//   billing_bench dayclose [FOLDER]   (the X figures of a period of 100,000 bills after a Z
+//                                     close of 200,000, and that close)
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 
 #include "core/billing/backup.h"
 #include "core/billing/csv_export.h"
+#include "core/billing/day_close.h"
 #include "core/billing/layout.h"
 #include "core/billing/ledger.h"
 #include "core/billing/store.h"
@@ -133,6 +136,53 @@ int VerifyAtSize(long bills, const std::filesystem::path& dir) {
     return check.intact && backed_up == 0 ? 0 : 1;
 }
 
+// The X figures of the newest 100,000 bills, after a Z close of the 200,000 before them.
+int DayCloseAtSize(const std::filesystem::path& dir) {
+    const std::string path = (dir / "tlx-bench-dayclose.mdb").string();
+    RemoveStore(path);
+    if (Fill(path, 200000) != 0) return 1;
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, std::string(LedgerSchema()).c_str(), nullptr, nullptr, nullptr);
+    auto start = std::chrono::steady_clock::now();
+    const CloseOutcome z = CloseDay(db, {"Anna", "", "2026-12-07 22:00:00", 0, 5000});
+    const double close_ms = MsSince(start);
+    // The next day's bills: a copy of the first 100,000 with their calls.
+    sqlite3_exec(db,
+                 "begin; insert into bills(issued_date, operator, cabin_number, total_cost, "
+                 "total_taxes, total_cost_taxes) select '2026-12-08 09:00:00', operator, "
+                 "cabin_number, total_cost, total_taxes, total_cost_taxes from bills where "
+                 "id_bill<=100000 order by id_bill; insert into calls(id_bill, destination, "
+                 "end_date, duration, rate, call_taxes, call_cost, call_cost_taxes) select "
+                 "id_bill+200000, destination, end_date, duration, rate, call_taxes, call_cost, "
+                 "call_cost_taxes from calls where id_bill<=100000 order by id_call; commit;",
+                 nullptr, nullptr, nullptr);
+    // As the day close dialog opens the store: mapped, so a period is read without copies.
+    sqlite3_exec(db, "pragma mmap_size=268435456", nullptr, nullptr, nullptr);
+    std::vector<double> ms;
+    std::optional<DayFigures> x;
+    const std::clock_t cpu = std::clock();
+    for (int i = 0; i < 7; ++i) {
+        start = std::chrono::steady_clock::now();
+        x = CurrentFigures(db, "2026-12-08 22:00:00");
+        ms.push_back(MsSince(start));
+    }
+    const double cpu_ms = 1000.0 * static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC / 7;
+    sqlite3_close(db);
+    RemoveStore(path);
+    std::sort(ms.begin(), ms.end());
+    if (!x || z.close.number != 1) {
+        std::fprintf(stderr, "day close failed: %s\n", z.error.c_str());
+        return 1;
+    }
+    std::printf(
+        "X report over %lld bills (of 300,000): median %.1f ms, slowest %.1f ms, %.1f ms of "
+        "processor time\n"
+        "Z close over 200,000 bills: %.0f ms\n",
+        static_cast<long long>(x->bills), ms[ms.size() / 2], ms.back(), cpu_ms, close_ms);
+    return 0;
+}
+
 // NewBill in a store of the given edition: median and 99th percentile.
 int NewBill(int bills, const std::filesystem::path& dir, int edition) {
     const std::string path = (dir / "tlx-bench-bills.mdb").string();
@@ -181,6 +231,7 @@ int main(int argc, char** argv) {
     auto folder = [&](int at) {
         return argc > at ? std::filesystem::path(argv[at]) : std::filesystem::temp_directory_path();
     };
+    if (argc > 1 && std::string(argv[1]) == "dayclose") return DayCloseAtSize(folder(2));
     if (argc > 1 && std::string(argv[1]) == "verify") {
         return VerifyAtSize(argc > 2 ? std::max(1L, std::atol(argv[2])) : 1000000L, folder(3));
     }

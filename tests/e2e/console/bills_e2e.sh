@@ -209,7 +209,9 @@ case_void() {
 }
 first_edition() {
     local t
-    for t in bill_seals bill_voids store_edition print_outcomes; do store "drop table $t" >/dev/null; done
+    for t in bill_seals bill_voids store_edition print_outcomes day_closes day_close_rates; do
+        store "drop table $t" >/dev/null
+    done
 }
 # Void... on the selected bill: OK without a reason is refused, then the reason, then Yes.
 void_bill() {  # reason confirmation-pattern
