@@ -2,8 +2,8 @@
 
 #include <ole2.h>
 
-#include "console/bills/export_dialog.h"
 #include "console/bills/day_close_dialog.h"
+#include "console/bills/export_dialog.h"
 #include "console/resource.h"
 #include "core/billing/bills_view.h"
 #include "core/billing/layout.h"
@@ -161,7 +161,7 @@ bool CBillsDlg::OnCommand(int id, int, HWND) {
     } else if (id == IDC_DAY_CLOSE) {
         DayCloseDialog day(database_, settings_, operator_name_,
                            printer_ ? *printer_ : gdi_printer_);
-        day.after_close = after_day_close;
+        day.after_close = [this] { database_.BackUpAfterDayClose(); };
         day.Run(hwnd());
         RefreshBills();
     } else {

@@ -44,9 +44,6 @@ class CBillsDlg : public tlx::win32::Dialog {
     void PreviewSelectedBill();
     void SaveSelectedBillAsPdf();
 
-    // Runs after the day is closed (day_close_dialog.h).
-    std::function<void()> after_day_close;
-
     // The printer bills go to instead of the default printer (benchmarks hand one in).
     void SetPrinter(std::unique_ptr<tlx::billing::ReportPrinter> printer) {
         printer_ = std::move(printer);

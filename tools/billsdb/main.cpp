@@ -47,7 +47,7 @@ int Usage() {
         "       billsdb restore BACKUP STORE\n"
         "       billsdb export STORE --from YYYY-MM-DD --to YYYY-MM-DD --out DIR\n"
         "                      [--separator C|tab] [--decimal C]\n"
-        "       billsdb pdf STORE ID OUT.pdf [--settings Tellarix.ini] [--width MM]\n",
+        "       billsdb pdf STORE ID OUT.pdf [--settings Tellarix.ini] [--width MM]\n"
         "       billsdb report STORE [--x | --z N] [--json]\n",
         stderr);
     return 2;

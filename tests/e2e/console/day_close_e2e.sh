@@ -69,6 +69,14 @@ expect_eq "Station Phones|Closing 1|Operator: Anna" "$(head -3 "$WORK/z-report.t
 expect_eq "$(tool_report --z 1 | figures_of | sed 's/^Difference /Short\/over /')" \
     "$(figures_of <"$WORK/z-report.txt")" "Z report printed"
 "$TLX_BILLSDB_EXE" verify "$SHOP/bills.mdb" >/dev/null || fail "chain after the close"
+# The close is backed up at once, beside the start's backup: a checked copy holds close 1.
+closed_backup() {
+    local f
+    for f in "$SHOP"/Backups/bills-*.mdb; do
+        "$TLX_BILLSDB_EXE" report "$f" --z 1 >/dev/null 2>&1 && echo "$f"
+    done
+}
+wait_match '*bills-*.mdb*' "the close in a backup" 60 closed_backup
 
 # The next period starts empty, with the float; the history lists the close; its reprint.
 ui text "${DC[@]}" --id 1070 --contains 'Expected cash     50.00' >/dev/null ||
