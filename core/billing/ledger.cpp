@@ -547,7 +547,8 @@ StartupCheck CheckStoreAtStartup(const std::string& path, const ChainCheck* chec
         check.message = check.upgrade.message;
         return check;
     }
-    if (checked && check.upgrade.sealed == 0) {
+    // A first edition's upgrade always leaves a copy: its chain is new, even without bills.
+    if (checked && check.upgrade.copy_path.empty()) {
         check.chain = *checked;
         return check;
     }

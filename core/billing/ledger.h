@@ -92,8 +92,8 @@ struct StartupCheck {
     ChainCheck chain;
     std::string message;
 };
-// `checked`: the chain as a check of the file just before found it, taken as it is when the
-// upgrade sealed nothing, so a big store's chain is walked once per start.
+// `checked`: the chain as a check of the file just before found it, taken as it is unless the
+// upgrade sealed the store just now, so a big store's chain is walked once per start.
 StartupCheck CheckStoreAtStartup(const std::string& path, const ChainCheck* checked = nullptr);
 
 }  // namespace tlx::billing
