@@ -1,12 +1,9 @@
 // The console's page build without a server, timed with the performance counter:
-//   tlx-consolebench.exe BOOTHS [EVENTS]
+//   tlx-consolebench.exe BOOTHS
 // BOOTHS booths are put in the registry (as a booth list would), then the main window's Start
 // runs (tabs, one booth control per booth, the first page shown) and the message queue is
-// drained until the first page has painted. With EVENTS, that many call events (dial, connect,
-// finish; call n to booth n mod BOOTHS) then go through the receiver's relay to the main window
-// and are applied, to weigh the user-interface side of a flood without a server. The booth
-// control must be registered (the benchmark's Wine session does that). Figures only; nothing
-// here passes or fails on time.
+// drained until the first page has painted. The booth control must be registered (the
+// benchmark's Wine session does that). Figures only; nothing here passes or fails on time.
 // windows.h first: the other system headers need its types.
 // clang-format off
 #include <windows.h>
@@ -18,7 +15,6 @@
 #include <string>
 
 #include "console/app.h"
-#include "console/connection/receiver_thread.h"
 #include "console/messages.h"
 #include "core/console/geometry.h"
 #include "win32/clock.h"
@@ -37,48 +33,12 @@ void DrainQueue(HWND main_window) {
     }
 }
 
-std::string KeyOf(int booth) {
-    std::string key = std::to_string(1000 + booth);
-    key[0] = 'b';
-    return key;
-}
-
-void Flood(HWND main_window, int booths, int events) {
-    using namespace tlx::console;
-    EventRelay relay;
-    if (!relay.Open(main_window)) return;
-    FILETIME created, ended, kernel0, user0, kernel1, user1;
-    GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel0, &user0);
-    const double t0 = tlx::win32::CounterSeconds();
-    for (int n = 0; n < events; ++n) {
-        const std::string key = KeyOf(n / 3 % booths);
-        auto text = std::make_unique<std::string>(key);
-        const UINT kinds[] = {WM_CALL_DIAL, WM_CALL_CONNECTED, WM_CALL_FINISHED};
-        std::unique_ptr<std::string> rest;
-        if (n % 3 == 0) rest = std::make_unique<std::string>("0123456;Corner;0.10;");
-        if (n % 3 == 2) *text += ";" + std::to_string(n % 50 + 1) + ";0.25;";
-        while (!relay.Push(kinds[n % 3], std::move(text), std::move(rest))) DrainQueue(main_window);
-    }
-    DrainQueue(main_window);
-    const double t1 = tlx::win32::CounterSeconds();
-    GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel1, &user1);
-    auto ms = [](FILETIME a, FILETIME b) {
-        auto v = [](FILETIME f) { return (ULONGLONG(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-        return (v(b) - v(a)) / 10000.0;
-    };
-    std::printf(
-        "flood without a server, %d events into %d booths: %.0f events applied per second "
-        "(%.2f s; thread user %.0f ms, kernel %.0f ms)\n",
-        events, booths, events / (t1 - t0), t1 - t0, ms(user0, user1), ms(kernel0, kernel1));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int booths = argc >= 2 ? std::atoi(argv[1]) : 0;
-    const int events = argc == 3 ? std::atoi(argv[2]) : 0;
-    if (booths < 1 || argc > 3) {
-        std::fprintf(stderr, "usage: tlx-consolebench BOOTHS [EVENTS]\n");
+    const int booths = argc == 2 ? std::atoi(argv[1]) : 0;
+    if (booths < 1) {
+        std::fprintf(stderr, "usage: tlx-consolebench BOOTHS\n");
         return 2;
     }
     if (FAILED(OleInitialize(nullptr))) return 1;
@@ -97,7 +57,9 @@ int main(int argc, char** argv) {
     app.main_window.SetWorkArea(tlx::console::WorkArea(
         {desktop.left, desktop.top, desktop.right, desktop.bottom}, std::nullopt));
     for (int i = 0; i < booths; ++i) {
-        app.booths.AddBooth(KeyOf(i), "");  // b000, b001, ...
+        std::string key = std::to_string(1000 + i);  // b000, b001, ...
+        key[0] = 'b';
+        app.booths.AddBooth(key, "");
     }
     if (!app.main_window.Create()) return 1;
 
@@ -114,8 +76,6 @@ int main(int argc, char** argv) {
         "page build, %d booths (made-up booth list, no server): Start %.3f s, "
         "first page painted %.3f s (%d booths per page, %.1f ms per booth)\n",
         booths, t1 - t0, t2 - t0, grid.booths_per_page, (t2 - t0) * 1000.0 / booths);
-
-    if (events > 0) Flood(app.main_window.hwnd(), booths, events);
 
     std::fflush(stdout);
     SendMessageA(app.main_window.hwnd(), WM_CLOSE, 0, 0);

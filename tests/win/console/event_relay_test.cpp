@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -25,15 +24,13 @@ LRESULT CALLBACK Target(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // Events pushed from another thread arrive all, in order, before the loss that follows them,
 // however many slices the delivery takes.
 TEST(EventRelay, DeliversInOrderThenTheLoss) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = Target;
-    wc.lpszClassName = "RelayTestTarget";
+    WNDCLASSA wc{0, Target, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "RelayTestTarget"};
     RegisterClassA(&wc);
     HWND target = CreateWindowA("RelayTestTarget", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 nullptr, nullptr);
     ASSERT_NE(target, nullptr);
-    g_seen.clear();
     constexpr int kEvents = 20000;
+    int refused = 0;
     {
         EventRelay relay;
         ASSERT_TRUE(relay.Open(target));
@@ -41,21 +38,20 @@ TEST(EventRelay, DeliversInOrderThenTheLoss) {
             for (int n = 0; n < kEvents; ++n) {
                 const UINT msg = WM_CALL_DIAL + static_cast<UINT>(n % 4);
                 auto rest = msg == WM_CALL_DIAL ? std::make_unique<std::string>(";r") : nullptr;
-                while (!relay.Push(msg, std::make_unique<std::string>(std::to_string(n)),
-                                   std::move(rest)))
-                    Sleep(1);
+                refused += !relay.Push(msg, std::make_unique<std::string>(std::to_string(n)),
+                                       std::move(rest));
             }
-            while (!relay.Push(WM_SERVER_LOST, nullptr)) Sleep(1);
+            refused += !relay.Push(WM_SERVER_LOST, nullptr);
         });
         const ULONGLONG deadline = GetTickCount64() + 60000;
-        MSG msg;
-        while ((g_seen.empty() || g_seen.back() != "lost") && GetTickCount64() < deadline) {
+        for (MSG msg; (g_seen.empty() || g_seen.back() != "lost") && GetTickCount64() < deadline;) {
             if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0)
                 while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         }
         worker.join();
     }
     DestroyWindow(target);
+    ASSERT_EQ(refused, 0);
     ASSERT_EQ(g_seen.size(), kEvents + 1u);
     for (int n = 0; n < kEvents; ++n) {
         const std::string want =
