@@ -130,7 +130,11 @@ LRESULT BoothWindow::OnNotify(NMHDR* header) {
 }
 
 void BoothWindow::OnTimer(UINT_PTR) {
-    Mirror(calls_.Tick());
+    const booth::Effect effect = calls_.Tick();
+    // The end of a call leaves the timer to its next tick (a busy booth connects the next call
+    // before then, and setting the timer anew starts its second afresh): stopped here.
+    if (effect.rows.empty()) KillTimer(hwnd(), kDurationTimer);
+    Mirror(effect);
 }
 
 bool BoothWindow::OnCreate() {
@@ -258,7 +262,6 @@ void BoothWindow::ShowRow(std::size_t row) {
 
 void BoothWindow::Mirror(const booth::Effect& effect) {
     if (effect.no_current_call) Complain("Failed with getting ststatus.");
-    if (effect.stop_timer) KillTimer(hwnd(), kDurationTimer);
     if (!effect.rows.empty() || effect.appended) {
         // The list does not redraw while events come in: every written cell would ask the
         // window server to repaint its row, and a new row to rework the scroll bars. The

@@ -34,3 +34,4 @@ names = ["refresh after a new bill", "a bill's calls", "jump to the last row"]
 print("ratio 1,000,000 / 1,000: " + ", ".join(f"{n} {b / s:.2f}" for n, s, b in zip(names, small, big))
       + f"; memory growth {big[3] - small[3]:.1f} MB")
 PY
+echo "goal: refresh after a new bill, a bill's calls, jump to the last row each <= 16 ms at 1,000,000 bills"
