@@ -217,9 +217,8 @@ void CBillsDlg::RefreshBills() {
         ReportDatabaseError(billing::ErrorList(store.errors()));
         return;
     }
-    bills_loaded_ = false;
+    // Bound again rather than unbound first: the list and the buttons under it change once.
     bills_rows_.ForgetStyles();
-    bills_grid_.SetDataSource(nullptr);
     bills_loaded_ = true;
     bills_grid_.SetDataSource(&bills_rows_);
     UpdatePrintButton();
@@ -237,9 +236,9 @@ void CBillsDlg::ShowCallsOfCurrentBill() {
 }
 
 void CBillsDlg::ShowCalls(std::uint32_t bill_id) {
-    calls_grid_.SetDataSource(nullptr);
     auto& store = database_.store();
     if (!store.OpenCalls(bill_id)) {
+        calls_grid_.SetDataSource(nullptr);
         ReportDatabaseError(billing::ErrorList(store.errors()));
         return;
     }

@@ -23,11 +23,27 @@ void DataGrid::Attach(HWND list, const std::vector<GridColumn>& columns) {
 
 void DataGrid::SetDataSource(GridRows* source) {
     source_ = source;
-    list_.SetVirtualCount(source ? source->RowCount() : 0, 0);
+    SetRowCount(source ? source->RowCount() : 0);
+    // Every row may read differently now: one repaint of them all, when the thread is idle.
     InvalidateRect(list_.hwnd(), nullptr, TRUE);
     Select(source ? source->CurrentRow() : -1);
     // Bound anew: the owner hears of the current row as after any change of it.
     if (on_row_changed_) on_row_changed_();
+}
+
+void DataGrid::SetRowCount(int rows) {
+    if (rows == list_.Count()) return;
+    // A new count redraws the scroll bars at once, outside any paint, which costs the window
+    // server a round trip per bar on some systems. With the list marked hidden meanwhile, the
+    // bars are drawn with the next paint instead; the list keeps its scroll position and
+    // marks, and Select scrolls to the current row. A mark the list drops with rows that are
+    // gone is not the operator's doing: the source's current row stays.
+    selecting_ = true;
+    DefWindowProcA(list_.hwnd(), WM_SETREDRAW, FALSE, 0);
+    list_.SetVirtualCount(rows, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    DefWindowProcA(list_.hwnd(), WM_SETREDRAW, TRUE, 0);
+    selecting_ = false;
+    RedrawWindow(list_.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
 std::string DataGrid::CellText(int row, int shown_column) {

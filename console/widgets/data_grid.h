@@ -52,8 +52,9 @@ class DataGrid {
     void Attach(HWND list, const std::vector<GridColumn>& columns);
     HWND hwnd() const { return list_.hwnd(); }
 
-    // Binds the grid to `source` (read again: its count and current row) and selects its
-    // current row; null unbinds (an empty grid).
+    // Binds the grid to `source` (read again: its count, rows and current row) and selects its
+    // current row; null unbinds (an empty grid). Binding the bound source again is how its
+    // owner shows that its rows changed: the list stays as it is but for the count.
     void SetDataSource(GridRows* source);
     GridRows* data_source() const { return source_; }
     void OnCurrentRowChanged(std::function<void()> handler) {
@@ -70,6 +71,7 @@ class DataGrid {
     bool HandleNotify(const NMHDR& header, LRESULT& result);
 
   private:
+    void SetRowCount(int rows);
     void Select(int row);
     std::string CellText(int row, int shown_column);
 
