@@ -203,7 +203,12 @@ void CBillsDlg::ShowStateOfCurrentBill() {
     const std::wstring line = head.empty() ? std::wstring()
                                            : tlx::win32::WideFromAnsi(head) + L" \u2014 " +
                                                  tlx::win32::WideFromAnsi(state.reason);
-    SetWindowTextW(Item(IDC_BILL_STATE), line.c_str());
+    // The line repaints at once when set: only when it says something else.
+    const HWND state_line = Item(IDC_BILL_STATE);
+    std::wstring shown(static_cast<std::size_t>(GetWindowTextLengthW(state_line)) + 1, L'\0');
+    shown.resize(static_cast<std::size_t>(
+        GetWindowTextW(state_line, shown.data(), static_cast<int>(shown.size()))));
+    if (shown != line) SetWindowTextW(state_line, line.c_str());
 }
 
 void CBillsDlg::RefreshBills() {

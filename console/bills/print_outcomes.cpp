@@ -61,7 +61,9 @@ bool CBillsDlg::NeedsPrintAgain(std::int64_t bill_id) {
 void CBillsDlg::ShowOutcomeOfCurrentBill() {
     const std::int64_t id = CurrentBillId();
     const auto last = id != 0 ? database_.store().LastOutcome(id) : std::nullopt;
-    SetItemText(IDC_PRINT_OUTCOME, last ? billing::OutcomeLine(*last) : std::string());
+    // The line repaints at once when set: only when it says something else.
+    const std::string line = last ? billing::OutcomeLine(*last) : std::string();
+    if (ItemText(IDC_PRINT_OUTCOME) != line) SetItemText(IDC_PRINT_OUTCOME, line);
     // Most bills are neither voided nor voids: then the print's line has the whole width, and
     // a long printer name is not cut.
     const bool alone = GetWindowTextLengthW(Item(IDC_BILL_STATE)) == 0;

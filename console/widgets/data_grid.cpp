@@ -2,9 +2,50 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
+#include "win32/handles.h"
 #include "win32/text.h"
 
 namespace tlx::console {
+
+namespace {
+
+// Where a list's scroll bars and their thumbs are drawn.
+struct BarPlaces {
+    RECT bar[2]{};
+    int thumb[4]{};
+    DWORD state[2]{};
+
+    static BarPlaces Of(HWND list) {
+        BarPlaces places;
+        const LONG which[2] = {OBJID_VSCROLL, OBJID_HSCROLL};
+        for (int i = 0; i < 2; ++i) {
+            SCROLLBARINFO info{};
+            info.cbSize = sizeof info;
+            if (!GetScrollBarInfo(list, which[i], &info)) {
+                places.state[i] = ~DWORD{0};  // unknown: never taken as unmoved
+                continue;
+            }
+            places.bar[i] = info.rcScrollBar;
+            places.thumb[2 * i] = info.xyThumbTop;
+            places.thumb[2 * i + 1] = info.xyThumbBottom;
+            places.state[i] = info.rgstate[0];
+        }
+        return places;
+    }
+    bool operator==(const BarPlaces& o) const {
+        for (int i = 0; i < 2; ++i) {
+            if (!EqualRect(&bar[i], &o.bar[i]) || state[i] != o.state[i] || state[i] == ~DWORD{0} ||
+                thumb[2 * i] != o.thumb[2 * i] || thumb[2 * i + 1] != o.thumb[2 * i + 1]) {
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+}  // namespace
 
 void DataGrid::Attach(HWND list, const std::vector<GridColumn>& columns) {
     list_ = tlx::win32::ListView(list);
@@ -22,10 +63,18 @@ void DataGrid::Attach(HWND list, const std::vector<GridColumn>& columns) {
 }
 
 void DataGrid::SetDataSource(GridRows* source) {
+    const bool again = source && source == source_;
+    const int before = list_.Count();
     source_ = source;
     SetRowCount(source ? source->RowCount() : 0);
-    // Every row may read differently now: one repaint of them all, when the thread is idle.
-    InvalidateRect(list_.hwnd(), nullptr, TRUE);
+    // Repainting the whole list is what costs most on some systems; a new bill behind the
+    // ones shown changes none of them.
+    if (again) {
+        RepaintChangedRows(before);
+    } else {
+        drawn_.clear();
+        InvalidateRect(list_.hwnd(), nullptr, TRUE);
+    }
     Select(source ? source->CurrentRow() : -1);
     // Bound anew: the owner hears of the current row as after any change of it.
     if (on_row_changed_) on_row_changed_();
@@ -38,18 +87,85 @@ void DataGrid::SetRowCount(int rows) {
     // bars are drawn with the next paint instead; the list keeps its scroll position and
     // marks, and Select scrolls to the current row. A mark the list drops with rows that are
     // gone is not the operator's doing: the source's current row stays.
+    const HWND list = list_.hwnd();
+    const BarPlaces before = BarPlaces::Of(list);
+    // Marking the list hidden drops the repaints it had pending on some systems: made again.
+    tlx::win32::GdiObject<HRGN> pending(CreateRectRgn(0, 0, 0, 0));
+    const bool had = pending && GetUpdateRgn(list, pending.Get(), FALSE) > NULLREGION;
+    const HWND header = list_.Header();
+    RECT header_pending{};
+    const bool header_had = header && GetUpdateRect(header, &header_pending, FALSE);
     selecting_ = true;
-    DefWindowProcA(list_.hwnd(), WM_SETREDRAW, FALSE, 0);
+    DefWindowProcA(list, WM_SETREDRAW, FALSE, 0);
     list_.SetVirtualCount(rows, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-    DefWindowProcA(list_.hwnd(), WM_SETREDRAW, TRUE, 0);
+    DefWindowProcA(list, WM_SETREDRAW, TRUE, 0);
     selecting_ = false;
-    RedrawWindow(list_.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    if (had) InvalidateRgn(list, pending.Get(), TRUE);
+    if (header_had) InvalidateRect(header, &header_pending, TRUE);
+    // A row more among thousands seldom moves a bar's thumb by a pixel; then the bars stand.
+    if (BarPlaces::Of(list) == before) return;
+    // Only the frame, where the bars are: the rows that changed are the caller's to say.
+    RECT outer{}, inner{};
+    GetWindowRect(list, &outer);
+    GetClientRect(list, &inner);
+    MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&outer), 2);
+    tlx::win32::GdiObject<HRGN> frame(CreateRectRgnIndirect(&outer));
+    tlx::win32::GdiObject<HRGN> client(CreateRectRgnIndirect(&inner));
+    if (frame && client && CombineRgn(frame.Get(), frame.Get(), client.Get(), RGN_DIFF) != ERROR) {
+        RedrawWindow(list, nullptr, frame.Get(), RDW_INVALIDATE | RDW_FRAME);
+    } else {
+        RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    }
+}
+
+void DataGrid::RepaintChangedRows(int rows_before) {
+    const HWND list = list_.hwnd();
+    const int rows = list_.Count();
+    const int top = ListView_GetTopIndex(list);
+    const int end = top + ListView_GetCountPerPage(list) + 1;  // with a part-shown last row
+    // Rows gone from the screen leave blank space behind that only a whole repaint clears.
+    bool all = rows < rows_before && rows < end;
+    for (int row = top; !all && row < std::min(rows, end); ++row) {
+        if (row < rows_before && ReadsAsDrawn(row)) continue;
+        RECT place{};
+        place.left = LVIR_BOUNDS;
+        all = !SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&place)) ||
+              !InvalidateRect(list, &place, TRUE);
+    }
+    if (all) {
+        drawn_.clear();
+        InvalidateRect(list, nullptr, TRUE);
+    }
+}
+
+bool DataGrid::ReadsAsDrawn(int row) {
+    const auto drawn = drawn_.find(row);
+    if (drawn == drawn_.end() || !drawn->second.styled ||
+        drawn->second.style != source_->StyleOf(row) ||
+        drawn->second.cells.size() != shown_.size()) {
+        return false;
+    }
+    // A column scrolled out of sight is read when it is drawn.
+    for (std::size_t i = 0; i < shown_.size(); ++i) {
+        const auto& cell = drawn->second.cells[i];
+        if (cell && *cell != CellText(row, static_cast<int>(i))) return false;
+    }
+    return true;
 }
 
 std::string DataGrid::CellText(int row, int shown_column) {
     const auto at = static_cast<std::size_t>(shown_column);
     if (!source_ || at >= shown_.size()) return {};
     return source_->CellText(row, shown_[at]);
+}
+
+std::string DataGrid::DrawnText(int row, int shown_column) {
+    std::string text = CellText(row, shown_column);
+    Drawn& drawn = drawn_[row];
+    drawn.cells.resize(shown_.size());
+    if (static_cast<std::size_t>(shown_column) < shown_.size())
+        drawn.cells[static_cast<std::size_t>(shown_column)] = text;
+    return text;
 }
 
 void DataGrid::Select(int row) {
@@ -82,7 +198,7 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
             auto& item =
                 const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
             if ((item.mask & LVIF_TEXT) && item.cchTextMax > 0) {
-                lstrcpynA(item.pszText, CellText(item.iItem, item.iSubItem).c_str(),
+                lstrcpynA(item.pszText, DrawnText(item.iItem, item.iSubItem).c_str(),
                           item.cchTextMax);
             }
             return true;
@@ -92,7 +208,7 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
                 const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header)).item;
             if ((item.mask & LVIF_TEXT) && item.cchTextMax > 0) {
                 const std::wstring wide =
-                    tlx::win32::WideFromAnsi(CellText(item.iItem, item.iSubItem));
+                    tlx::win32::WideFromAnsi(DrawnText(item.iItem, item.iSubItem));
                 lstrcpynW(item.pszText, wide.c_str(), item.cchTextMax);
             }
             return true;
@@ -101,6 +217,8 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
             // Fetching the first row a view asks for reads its whole page at once.
             const auto& hint = reinterpret_cast<const NMLVCACHEHINT&>(header);
             if (source_) source_->Prefetch(hint.iFrom);
+            // Scrolling far draws many rows; what the screen shows now is drawn again.
+            if (drawn_.size() > 1024) drawn_.clear();
             return true;
         }
         case LVN_ITEMCHANGED: {
@@ -127,7 +245,10 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
             if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
                 result = CDRF_NOTIFYITEMDRAW;
             } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT && source_) {
-                const RowStyle style = source_->StyleOf(static_cast<int>(draw.nmcd.dwItemSpec));
+                const int row = static_cast<int>(draw.nmcd.dwItemSpec);
+                const RowStyle style = source_->StyleOf(row);
+                drawn_[row].style = style;
+                drawn_[row].styled = true;
                 if (style == RowStyle::kMuted) draw.clrText = GetSysColor(COLOR_GRAYTEXT);
                 if (style == RowStyle::kAlert) draw.clrText = RGB(192, 0, 0);
                 result = style == RowStyle::kNormal ? CDRF_DODEFAULT : CDRF_NEWFONT;

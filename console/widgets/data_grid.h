@@ -10,8 +10,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "win32/controls.h"
@@ -71,9 +73,19 @@ class DataGrid {
     bool HandleNotify(const NMHDR& header, LRESULT& result);
 
   private:
+    // What a row showed when it was last drawn.
+    struct Drawn {
+        std::vector<std::optional<std::string>> cells;  // by list column; none: not drawn
+        RowStyle style = RowStyle::kNormal;
+        bool styled = false;
+    };
+
     void SetRowCount(int rows);
+    void RepaintChangedRows(int rows_before);
+    bool ReadsAsDrawn(int row);
     void Select(int row);
     std::string CellText(int row, int shown_column);
+    std::string DrawnText(int row, int shown_column);  // the text, kept as drawn
 
     tlx::win32::ListView list_;
     std::vector<int> shown_;  // the grid's column of each list column, in order
@@ -82,6 +94,8 @@ class DataGrid {
     std::function<void(int)> on_column_click_;
     bool selecting_ = false;
     int marked_ = -1;  // the row last marked, so that marking another need not ask the list
+    // The rows drawn lately, so that a source bound again repaints only what reads otherwise.
+    std::unordered_map<int, Drawn> drawn_;
 };
 
 }  // namespace tlx::console
