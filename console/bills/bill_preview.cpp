@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 
+#include "console/bills/gdi_printer.h"
 #include "core/billing/layout.h"
 #include "core/billing/pdf_printer.h"
 #include "win32/text.h"
@@ -34,19 +35,6 @@ std::wstring DefaultPrinter() {
 }
 
 }  // namespace
-
-HFONT CreateBillFont(const tlx::billing::FontSpec& spec) {
-    LOGFONTW lf{};
-    lf.lfHeight = -MulDiv(spec.points, kUnitsPerInch, 72);
-    lf.lfWeight = spec.weight;
-    lf.lfItalic = spec.italic;
-    lf.lfUnderline = spec.underline;
-    lf.lfStrikeOut = spec.strikeout;
-    lf.lfCharSet = static_cast<BYTE>(spec.charset);
-    const std::wstring face = tlx::win32::WideFromAnsi(spec.face);
-    lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-    return CreateFontIndirectW(&lf);
-}
 
 void PreviewPrinter::BeginDocument() {
     items_.clear();

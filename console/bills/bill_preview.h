@@ -52,9 +52,6 @@ class PreviewPrinter : public tlx::billing::ReportPrinter {
     std::vector<Item> items_;
 };
 
-// The bill's font at the layout's unit, for a device context mapped a hundredth of an inch a unit.
-HFONT CreateBillFont(const tlx::billing::FontSpec& spec);
-
 class PreviewWindow : public tlx::win32::Wnd {
   public:
     // Shows the pages, owned by `owner`, titled "<title> - Preview (100%)".

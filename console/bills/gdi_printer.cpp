@@ -67,16 +67,7 @@ void GdiPrinter::BeginDocument() {
         MulDiv(GetDeviceCaps(dc_, VERTRES), kUnitsPerInch, GetDeviceCaps(dc_, LOGPIXELSY));
     page_top_ = 0;
 
-    LOGFONTW lf{};
-    lf.lfHeight = -MulDiv(font_spec_.points, kUnitsPerInch, 72);
-    lf.lfWeight = font_spec_.weight;
-    lf.lfItalic = font_spec_.italic;
-    lf.lfUnderline = font_spec_.underline;
-    lf.lfStrikeOut = font_spec_.strikeout;
-    lf.lfCharSet = static_cast<BYTE>(font_spec_.charset);
-    const std::wstring face = tlx::win32::WideFromAnsi(font_spec_.face);
-    lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-    font_.Reset(CreateFontIndirectW(&lf));
+    font_.Reset(CreateBillFont(font_spec_));
     if (font_) old_font_ = SelectObject(dc_, font_.Get());
     SetBkMode(dc_, TRANSPARENT);
 
@@ -152,6 +143,19 @@ void GdiPrinter::EndDocument() {
 
 void GdiPrinter::FinishDocument() {
     Release();
+}
+
+HFONT CreateBillFont(const tlx::billing::FontSpec& spec) {
+    LOGFONTW lf{};
+    lf.lfHeight = -MulDiv(spec.points, kUnitsPerInch, 72);
+    lf.lfWeight = spec.weight;
+    lf.lfItalic = spec.italic;
+    lf.lfUnderline = spec.underline;
+    lf.lfStrikeOut = spec.strikeout;
+    lf.lfCharSet = static_cast<BYTE>(spec.charset);
+    const std::wstring face = tlx::win32::WideFromAnsi(spec.face);
+    lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+    return CreateFontIndirectW(&lf);
 }
 
 }  // namespace tlx::console

@@ -54,4 +54,7 @@ class GdiPrinter : public tlx::billing::ReportPrinter {
     int page_top_ = 0;     // the layout's y at the top of the current page
 };
 
+// The bill's font at the layout's unit, for a device context mapped a hundredth of an inch a unit.
+HFONT CreateBillFont(const tlx::billing::FontSpec& spec);
+
 }  // namespace tlx::console
