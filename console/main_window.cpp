@@ -145,8 +145,10 @@ CBillsDlg& PageTabs::bills() {
 
 bool PageTabs::ContinueBuild() {
     StepTimer step("booth slice");
-    if (booth_pages_.Continue(tab_.Selected(),
-                              settings_store_.Read(console::settings::kCurrency))) {
+    if (!booth_pages_.done()) {
+        // Even the slice that makes the last booth ends here: a page it made whole paints
+        // before the web page is made.
+        booth_pages_.Continue(tab_.Selected(), settings_store_.Read(console::settings::kCurrency));
         return true;
     }
     // One page per turn once the booths are made.
