@@ -158,7 +158,8 @@ bool BoothWindow::OnCreate() {
     if (list_) SetWindowLongPtrA(list_, GWLP_ID, kCallListId);
     if (total_) total_shown_ = "No calls";
     // Columns, pictures and styles go in without the list laying itself out after each one;
-    // the first paint lets it catch up.
+    // it catches up once they are in, while its page is still hidden (at the first paint it
+    // held up every booth of the page shown after Log In).
     FreezeList();
 
     // The buttons act on the mouse release themselves; the other children need nothing added.
@@ -186,6 +187,7 @@ bool BoothWindow::OnCreate() {
     print_.SetFont(font);
 
     RefreshTotal();
+    ThawList();
     return true;
 }
 
@@ -214,7 +216,14 @@ void BoothWindow::OnDestroy() {
 void BoothWindow::Repaint() {
     // The list catches up with the events that came since the last paint.
     ThawList();
-    // Brings the list's rows and headers back after the container has drawn over them.
+    // Brings the list's rows and headers back after the container has drawn over them. A list
+    // at its top left (every booth's first paint) scrolls there and back only to repaint, which
+    // cost a page of booths the better part of a second after Log In: redrawn in one go instead.
+    if (ListView_GetTopIndex(list_) == 0 && FlatSB_GetScrollPos(list_, SB_HORZ) == 0) {
+        RedrawWindow(list_, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        return;
+    }
     InvalidateRect(list_, nullptr, TRUE);
     UpdateWindow(list_);
     list_.Scroll(1, 1);

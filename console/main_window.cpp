@@ -145,8 +145,10 @@ CBillsDlg& PageTabs::bills() {
 
 bool PageTabs::ContinueBuild() {
     StepTimer step("booth slice");
-    if (booth_pages_.Continue(tab_.Selected(),
-                              settings_store_.Read(console::settings::kCurrency))) {
+    if (!booth_pages_.done()) {
+        // Even the slice that makes the last booth ends here: a page it made whole paints
+        // before the web page is made.
+        booth_pages_.Continue(tab_.Selected(), settings_store_.Read(console::settings::kCurrency));
         return true;
     }
     // One page per turn once the booths are made.
@@ -229,12 +231,13 @@ bool MainWindow::Start() {
     first_messages_ = tlx::link::MessageFramer(tlx::link::MessageFramer::Mode::kShortMessages);
     StepTimer show("show main");
     window().Show(true);
-    SetTimer(hwnd(), kBuildTimer, USER_TIMER_MINIMUM, nullptr);
+    building_ = SetTimer(hwnd(), kBuildTimer, USER_TIMER_MINIMUM, nullptr) != 0;
     return true;
 }
 
 void MainWindow::StopBuild() {
     KillTimer(hwnd(), kBuildTimer);
+    building_ = false;
 }
 
 void MainWindow::KeepTabMargins() {
@@ -338,6 +341,13 @@ bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& resu
             if (wparam == kBuildTimer) {
                 if (!tabs_.ContinueBuild()) StopBuild();
             } else if (wparam == kTeardownTimer) {
+                // The last login's booths wait until this login's first page is whole: dropped
+                // between its slices, they kept the operator waiting twice as long after a
+                // re-login.
+                if (building_ && !tabs_.booth_pages().PageBuilt(
+                                     tlx::win32::TabControl(tabs_.hwnd()).Selected())) {
+                    return true;
+                }
                 StepTimer step("teardown slice");
                 if (!booths_.DropRetired(kTeardownSliceSeconds)) KillTimer(hwnd(), kTeardownTimer);
             } else {

@@ -127,6 +127,7 @@ class MainWindow : public tlx::win32::Dialog {
     std::function<void()> on_session_lost_;
     RECT tab_margins_{};
     bool margins_known_ = false;
+    bool building_ = false;  // the build timer runs
 };
 
 }  // namespace tlx::console
