@@ -145,15 +145,15 @@ void GdiPrinter::FinishDocument() {
     Release();
 }
 
-HFONT CreateBillFont(const tlx::billing::FontSpec& spec) {
+HFONT CreateBillFont(const tlx::billing::FontSpec& font) {
     LOGFONTW lf{};
-    lf.lfHeight = -MulDiv(spec.points, kUnitsPerInch, 72);
-    lf.lfWeight = spec.weight;
-    lf.lfItalic = spec.italic;
-    lf.lfUnderline = spec.underline;
-    lf.lfStrikeOut = spec.strikeout;
-    lf.lfCharSet = static_cast<BYTE>(spec.charset);
-    const std::wstring face = tlx::win32::WideFromAnsi(spec.face);
+    lf.lfHeight = -MulDiv(font.points, kUnitsPerInch, 72);
+    lf.lfWeight = font.weight;
+    lf.lfItalic = font.italic;
+    lf.lfUnderline = font.underline;
+    lf.lfStrikeOut = font.strikeout;
+    lf.lfCharSet = static_cast<BYTE>(font.charset);
+    const std::wstring face = tlx::win32::WideFromAnsi(font.face);
     lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
     return CreateFontIndirectW(&lf);
 }

@@ -55,6 +55,6 @@ class GdiPrinter : public tlx::billing::ReportPrinter {
 };
 
 // The bill's font at the layout's unit, for a device context mapped a hundredth of an inch a unit.
-HFONT CreateBillFont(const tlx::billing::FontSpec& spec);
+HFONT CreateBillFont(const tlx::billing::FontSpec& font);
 
 }  // namespace tlx::console
