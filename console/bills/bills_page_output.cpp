@@ -8,7 +8,7 @@
 #include "console/bills/bills_page.h"
 #include "core/billing/layout.h"
 #include "core/billing/pdf_printer.h"
-#include "core/console/output_texts.h"
+#include "core/console/texts.h"
 #include "win32/text.h"
 
 namespace tlx::console {
