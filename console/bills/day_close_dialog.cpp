@@ -73,15 +73,7 @@ std::int64_t ReadNumber(const std::string& text) {
 }
 
 billing::sqlite::Db OpenStore(const std::string& path) {
-    sqlite3* raw = nullptr;
-    sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    billing::sqlite::Db db(raw);
-    if (db) {
-        sqlite3_busy_timeout(db.get(), billing::kBusyWaitMs);
-        // A period of many bills is read from the mapped file rather than copied page by page.
-        sqlite3_exec(db.get(), "pragma mmap_size=268435456", nullptr, nullptr, nullptr);
-    }
-    return db;
+    return billing::OpenForDayClose(path, true);
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <future>
 
 #include "core/billing/columns.h"
 #include "core/billing/ledger.h"
 #include "core/billing/sqlite_handles.h"
+#include "core/billing/store.h"
 
 namespace tlx::billing {
 namespace {
@@ -50,6 +53,68 @@ void Add(std::vector<RateFigures>& rates, std::optional<int> rate, Cents cost, C
     it->with_tax += with_tax;
 }
 
+// The period's bills as stored, by their place after `after`, and how many calls the period has
+// by the index; read on a connection of their own while the calls are read on the caller's.
+struct BillsRead {
+    struct Bill {
+        Cents cost = 0, tax = 0, with_tax = 0;
+        bool stored = false;
+    };
+    std::vector<Bill> bills;
+    std::int64_t calls_in_period = 0;
+    bool ok = false;
+};
+
+BillsRead ReadBills(sqlite3* db, std::int64_t after, std::int64_t last) {
+    BillsRead out;
+    out.bills.resize(static_cast<std::size_t>(last - after));
+    Statement count = Prepare(
+        db,
+        StatementOn(kCallsTable, "select count(*) from {} where {0}>?1 and {0}<=?2", {kCallBill}));
+    Statement bills =
+        Prepare(db, StatementOn(kBillsTable,
+                                "select {0},{1},{2},{3} from {} where {0}>?1 and "
+                                "{0}<=?2 order by {0}",
+                                {kBillId, kBillTotalCost, kBillTotalTax, kBillTotalWithTax}));
+    if (!count || !bills) return out;
+    for (sqlite3_stmt* s : {count.get(), bills.get()}) {
+        sqlite3_bind_int64(s, 1, after);
+        sqlite3_bind_int64(s, 2, last);
+    }
+    if (sqlite3_step(count.get()) != SQLITE_ROW) return out;
+    out.calls_in_period = sqlite3_column_int64(count.get(), 0);
+    int rc;
+    while ((rc = sqlite3_step(bills.get())) == SQLITE_ROW) {
+        auto& b =
+            out.bills[static_cast<std::size_t>(sqlite3_column_int64(bills.get(), 0) - after - 1)];
+        b.cost = CentsOf(sqlite3_column_double(bills.get(), 1));
+        b.tax = CentsOf(sqlite3_column_double(bills.get(), 2));
+        b.with_tax = CentsOf(sqlite3_column_double(bills.get(), 3));
+        b.stored = true;
+    }
+    out.ok = rc == SQLITE_DONE;
+    return out;
+}
+
+// ReadBills on a second reader of the same file, so that a long period costs the operator the
+// longer of the two reads rather than their sum. Only for a caller with nothing of its own
+// unwritten: the other reader sees what is committed. An empty future when there is no file
+// to open (a store in memory) or no thread to be had; the caller then reads the bills itself.
+std::future<BillsRead> ReadBillsBeside(sqlite3* db, std::int64_t after, std::int64_t last) {
+    const char* file = sqlite3_db_filename(db, "main");
+    if (!file || !*file || sqlite3_txn_state(db, "main") == SQLITE_TXN_WRITE) return {};
+    try {
+        return std::async(std::launch::async, [path = std::string(file), after, last] {
+            const sqlite::Db beside = OpenForDayClose(path, false);
+            return beside && sqlite3_errcode(beside.get()) == SQLITE_OK
+                       ? ReadBills(beside.get(), after, last)
+                       : BillsRead{};
+        });
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 // The figures of the bills after `after` up to `last`, read by id range only.
 std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_t last) {
     DayFigures f;
@@ -64,41 +129,34 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
     Statement voids = Prepare(
         db, StatementOn(kVoidsTable, "select {0} from {} where {0}>?1 and {0}<=?2", {kVoidBill}));
     // A bill's calls are written right after it, so the period's calls are read in written
-    // order from its first bill's first call; should rows ever have been moved, the count by the
-    // index tells, and they are read through the index instead.
-    Statement first_call =
-        Prepare(db, StatementOn(kCallsTable,
-                                "select min({1}) from {} where {0}=(select min({0}) from {} where "
-                                "{0}>?1 and {0}<=?2)",
-                                {kCallBill, kCallId}));
-    Statement count = Prepare(
-        db,
-        StatementOn(kCallsTable, "select count(*) from {} where {0}>?1 and {0}<=?2", {kCallBill}));
+    // order from its first bill's first call to its last bill's last; should rows ever have
+    // been moved, the count by the index tells, and they are read through the index instead.
+    Statement ends = Prepare(
+        db, StatementOn(kCallsTable,
+                        "select (select min({1}) from {} where {0}=(select min({0}) from {} where "
+                        "{0}>?1 and {0}<=?2)), (select max({1}) from {} where {0}=(select max({0}) "
+                        "from {} where {0}>?1 and {0}<=?2))",
+                        {kCallBill, kCallId}));
     Statement written = Prepare(
-        db, StatementOn(kCallsTable, "select {0},{1},{2},{3} from {} where {4}>=?3 order by {4}",
+        db, StatementOn(kCallsTable, "select {0},{1},{2},{3} from {} where {4}>=?3 and {4}<=?4",
                         {kCallBill, kCallCost, kCallTax, kCallWithTax, kCallId}));
     Statement indexed = Prepare(
         db, StatementOn(kCallsTable, "select {0},{1},{2},{3} from {} where {0}>?1 and {0}<=?2",
                         {kCallBill, kCallCost, kCallTax, kCallWithTax}));
-    Statement bills =
-        Prepare(db, StatementOn(kBillsTable,
-                                "select {0},{1},{2},{3} from {} where {0}>?1 and "
-                                "{0}<=?2 order by {0}",
-                                {kBillId, kBillTotalCost, kBillTotalTax, kBillTotalWithTax}));
-    if (!voids || !first_call || !count || !written || !indexed || !bills) return std::nullopt;
+    if (!voids || !ends || !written || !indexed) return std::nullopt;
     in_range(voids);
     int rc;
     while ((rc = sqlite3_step(voids.get())) == SQLITE_ROW) {
         is_void[static_cast<std::size_t>(sqlite3_column_int64(voids.get(), 0) - after - 1)] = 1;
     }
     if (rc != SQLITE_DONE) return std::nullopt;
-    in_range(first_call);
-    in_range(count);
-    if (sqlite3_step(first_call.get()) != SQLITE_ROW || sqlite3_step(count.get()) != SQLITE_ROW) {
-        return std::nullopt;
-    }
-    const std::int64_t calls_in_period = sqlite3_column_int64(count.get(), 0);
-    sqlite3_bind_int64(written.get(), 3, sqlite3_column_int64(first_call.get(), 0));
+    in_range(ends);
+    if (sqlite3_step(ends.get()) != SQLITE_ROW) return std::nullopt;
+    const bool any_calls = sqlite3_column_type(ends.get(), 0) != SQLITE_NULL;
+    sqlite3_bind_int64(written.get(), 3, sqlite3_column_int64(ends.get(), 0));
+    sqlite3_bind_int64(written.get(), 4, sqlite3_column_int64(ends.get(), 1));
+    std::future<BillsRead> beside = ReadBillsBeside(db, after, f.last_bill);
+
     std::vector<RateFigures> rates;
     auto read_calls = [&](Statement& calls) -> std::optional<std::int64_t> {
         rates.clear();
@@ -120,33 +178,31 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
         if (step != SQLITE_DONE) return std::nullopt;
         return read;
     };
-    auto read = calls_in_period == 0 ? std::optional<std::int64_t>(0) : read_calls(written);
-    if (read && *read != calls_in_period) {
+    auto read = any_calls ? read_calls(written) : std::optional<std::int64_t>(0);
+    BillsRead stored = beside.valid() ? beside.get() : BillsRead{};
+    if (!stored.ok) stored = ReadBills(db, after, f.last_bill);
+    if (!stored.ok) return std::nullopt;
+    if (read && *read != stored.calls_in_period) {
         in_range(indexed);
         read = read_calls(indexed);
     }
     if (!read) return std::nullopt;
     f.rates = std::move(rates);
-    in_range(bills);
-    while ((rc = sqlite3_step(bills.get())) == SQLITE_ROW) {
-        const std::int64_t id = sqlite3_column_int64(bills.get(), 0);
-        const auto at = static_cast<std::size_t>(id - after - 1);
-        if (f.first_bill == 0) f.first_bill = id;
-        const Cents cost = CentsOf(sqlite3_column_double(bills.get(), 1));
-        const Cents tax = CentsOf(sqlite3_column_double(bills.get(), 2));
-        const Cents with_tax = CentsOf(sqlite3_column_double(bills.get(), 3));
+    for (std::size_t at = 0; at < span; ++at) {
+        const BillsRead::Bill& b = stored.bills[at];
+        if (!b.stored) continue;
+        if (f.first_bill == 0) f.first_bill = after + 1 + static_cast<std::int64_t>(at);
         if (is_void[at]) {
             ++f.voids;
-            f.void_total += with_tax;
+            f.void_total += b.with_tax;
             continue;
         }
         ++f.bills;
-        f.total_cost += cost;
-        f.total_tax += tax;
-        f.total_with_tax += with_tax;
-        if (!has_calls[at]) Add(f.rates, std::nullopt, cost, tax, with_tax);
+        f.total_cost += b.cost;
+        f.total_tax += b.tax;
+        f.total_with_tax += b.with_tax;
+        if (!has_calls[at]) Add(f.rates, std::nullopt, b.cost, b.tax, b.with_tax);
     }
-    if (rc != SQLITE_DONE) return std::nullopt;
     std::sort(f.rates.begin(), f.rates.end(), [](const RateFigures& a, const RateFigures& b) {
         return a.hundredths.value_or(INT32_MAX) < b.hundredths.value_or(INT32_MAX);
     });
@@ -277,7 +333,28 @@ std::optional<DayFigures> FiguresSinceLastClose(sqlite3* db, std::string_view no
 }  // namespace
 
 Cents CentsOf(double stored) {
-    return static_cast<Cents>(std::llround(stored * 100.0));
+    // llround's halves away from zero, without a library call for each of a period's amounts:
+    // the fraction left by truncation is exact below 2^53.
+    const double v = stored * 100.0;
+    if (!(std::fabs(v) < 4e15)) return static_cast<Cents>(std::llround(v));
+    auto cents = static_cast<Cents>(v);
+    const double rest = v - static_cast<double>(cents);
+    if (rest >= 0.5) ++cents;
+    if (rest <= -0.5) --cents;
+    return cents;
+}
+
+sqlite::Db OpenForDayClose(const std::string& path, bool write) {
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(path.c_str(), &raw,
+                    (write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
+                    nullptr);
+    sqlite::Db db(raw);
+    if (db && sqlite3_errcode(db.get()) == SQLITE_OK) {
+        sqlite3_busy_timeout(db.get(), kBusyWaitMs);
+        Exec(db.get(), "pragma mmap_size=268435456");
+    }
+    return db;
 }
 
 std::string FormatCents(Cents cents) {

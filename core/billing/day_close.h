@@ -13,8 +13,7 @@
 #include <vector>
 
 #include "core/billing/sha256.h"
-
-struct sqlite3;
+#include "core/billing/sqlite_handles.h"
 
 namespace tlx::billing {
 
@@ -22,6 +21,10 @@ using Cents = std::int64_t;
 
 // A stored two-decimal amount in whole cents (halves away from zero).
 Cents CentsOf(double stored);
+// The store as the day close reads it: a connection for one thread (no lock taken on every
+// call), the file mapped so that a long period is read without copies. Check sqlite3_errcode:
+// a store that cannot be opened still gives a handle, which says why.
+sqlite::Db OpenForDayClose(const std::string& path, bool write);
 // "12.34", "-0.05": cents with a full stop, whatever the locale.
 std::string FormatCents(Cents cents);
 // An amount the operator typed: optional sign, digits, at most two decimals after a full stop

@@ -29,9 +29,9 @@
 #include "core/billing/bills_view.h"
 #include "core/billing/columns.h"
 #include "core/billing/csv_export.h"
-#include "core/billing/layout.h"
 #include "core/billing/day_close.h"
 #include "core/billing/day_report.h"
+#include "core/billing/layout.h"
 #include "core/billing/ledger.h"
 #include "core/billing/pdf_printer.h"
 #include "core/billing/store.h"
@@ -344,13 +344,13 @@ int Report(const std::vector<std::string>& args) {
             return Usage();
         }
     }
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(args[1].c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "billsdb: %s: %s\n", args[1].c_str(), sqlite3_errmsg(db));
-        sqlite3_close(db);
+    const tlx::billing::sqlite::Db store = tlx::billing::OpenForDayClose(args[1], false);
+    sqlite3* db = store.get();
+    if (!db || sqlite3_errcode(db) != SQLITE_OK) {
+        std::fprintf(stderr, "billsdb: %s: %s\n", args[1].c_str(),
+                     db ? sqlite3_errmsg(db) : "out of memory");
         return 1;
     }
-    sqlite3_busy_timeout(db, 2000);
     std::string out, error;
     const tlx::billing::ReportWords words;
     if (number == 0) {
@@ -368,7 +368,6 @@ int Report(const std::vector<std::string>& args) {
     } else {
         error = "there is no day close " + std::to_string(number);
     }
-    sqlite3_close(db);
     if (out.empty()) {
         std::fprintf(stderr, "billsdb: %s: %s\n", args[1].c_str(), error.c_str());
         return 1;
