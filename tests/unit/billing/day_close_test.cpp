@@ -83,11 +83,13 @@ TEST_F(DayCloseTest, FiguresOfAKnownDayAndTheNextOne) {
                                             {2069, 29, 6, 35},
                                             {std::nullopt, 150, 30, 180}};
     EXPECT_EQ(x->rates, rates);
+#ifndef _WIN32  // an open file cannot be moved there
     // Read by this connection alone when no second reader can open the file (gone meanwhile).
     const std::string moved = path_ + ".moved";
     ASSERT_EQ(std::rename(path_.c_str(), moved.c_str()), 0);
     EXPECT_EQ(CurrentFigures(Db(), "2026-12-07 21:00:00"), x);
     ASSERT_EQ(std::rename(moved.c_str(), path_.c_str()), 0);
+#endif
     // Calls moved out of their written order are still all counted.
     const std::string move = "update calls set id_call=-id_call where id_bill=" + std::to_string(c);
     Sql(move);
@@ -235,9 +237,10 @@ TEST(DayReport, AmountsAndLines) {
     }
     // A stored amount becomes cents exactly as llround would have it, halves and all.
     std::mt19937_64 random(7);
-    std::vector<double> stored = {
-        0.125, -0.125, 1.005, 0.004999999999999999, -2.675, 0.49999999999999994 / 100, 1e13, -4e13,
-        1e300, 0.0,    -0.0};
+    std::vector<double> stored = {0.125, -0.125, 1.005, -2.675, 1e13, -4e13, 1e300, 0.0, -0.0};
+    // Below a half by its last bit: some C libraries' llround (Wine's) make them 1 and -1.
+    EXPECT_EQ(CentsOf(0.004999999999999999), 0);
+    EXPECT_EQ(CentsOf(-0.004999999999999999), 0);
     for (int i = 0; i < 100000; ++i) {
         stored.push_back(std::uniform_real_distribution<double>(-1e6, 1e6)(random));
         stored.push_back(static_cast<double>(static_cast<int>(random() % 2000001) - 1000000) / 200);
