@@ -72,10 +72,6 @@ std::int64_t ReadNumber(const std::string& text) {
     return n;
 }
 
-billing::sqlite::Db OpenStore(const std::string& path) {
-    return billing::OpenForDayClose(path, true);
-}
-
 }  // namespace
 
 DayCloseDialog::DayCloseDialog(BillsDatabase& database, SettingsStore& settings,
@@ -83,7 +79,7 @@ DayCloseDialog::DayCloseDialog(BillsDatabase& database, SettingsStore& settings,
     : database_(database), settings_(settings), operator_name_(operator_name), printer_(printer) {}
 
 INT_PTR DayCloseDialog::Run(HWND parent) {
-    db_ = OpenStore(std::string(billing::kStoreFile));
+    db_ = billing::OpenForDayClose(std::string(billing::kStoreFile), true);
     return RunModal(IDD_DAY_CLOSE, parent);
 }
 
@@ -276,7 +272,7 @@ void DayCloseDialog::ReprintSelected() {
 }
 
 std::string MissingClosesNotice(const std::string& store_path, SettingsStore& settings) {
-    const billing::sqlite::Db db = OpenStore(store_path);
+    const billing::sqlite::Db db = billing::OpenForDayClose(store_path, true);
     if (!db) return "";
     const std::int64_t known = ReadNumber(settings.Read(settings::kLastDayClose));
     const auto missing = billing::MissingCloses(db.get(), known);
