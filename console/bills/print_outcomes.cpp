@@ -69,9 +69,16 @@ void CBillsDlg::ShowOutcomeOfCurrentBill() {
     const bool alone = GetWindowTextLengthW(Item(IDC_BILL_STATE)) == 0;
     RECT place{alone ? 12 : 245, 196, 473, 205};  // dialog units, as the page's template
     MapDialogRect(hwnd(), &place);
-    SetWindowPos(Item(IDC_PRINT_OUTCOME), nullptr, place.left, place.top, place.right - place.left,
-                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    ShowWindow(Item(IDC_BILL_STATE), alone ? SW_HIDE : SW_SHOWNA);
+    // Moved and shown only when it changes: each costs the window server a round trip.
+    const tlx::win32::Window outcome_line(Item(IDC_PRINT_OUTCOME));
+    const RECT now = outcome_line.RectIn(hwnd());
+    if (!EqualRect(&now, &place)) {
+        outcome_line.Place(nullptr, place.left, place.top, place.right - place.left,
+                           place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const HWND state_line = Item(IDC_BILL_STATE);
+    const bool state_shown = (GetWindowLongW(state_line, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (state_shown == alone) ShowWindow(state_line, alone ? SW_HIDE : SW_SHOWNA);
 }
 
 void CBillsDlg::PointOutBillsToPrintAgain() {

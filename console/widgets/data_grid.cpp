@@ -45,10 +45,18 @@ struct BarPlaces {
     }
 };
 
+// A row's mark lost with no other marked: told to the owner after the messages at hand.
+UINT RowLeftMessage() {
+    static const UINT message = RegisterWindowMessageA("Tellarix grid row left");
+    return message;
+}
+
 }  // namespace
 
 void DataGrid::Attach(HWND list, const std::vector<GridColumn>& columns) {
     list_ = tlx::win32::ListView(list);
+    watch_ = tlx::win32::Subclass(list, this, &DataGrid::ListMessage);
+    left_told_later_ = false;
     shown_.clear();
     list_.AddExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -73,7 +81,7 @@ void DataGrid::SetDataSource(GridRows* source) {
         RepaintChangedRows(before);
     } else {
         drawn_.clear();
-        InvalidateRect(list_.hwnd(), nullptr, TRUE);
+        InvalidateRows();
     }
     Select(source ? source->CurrentRow() : -1);
     // Bound anew: the owner hears of the current row as after any change of it.
@@ -134,8 +142,16 @@ void DataGrid::RepaintChangedRows(int rows_before) {
     }
     if (all) {
         drawn_.clear();
-        InvalidateRect(list, nullptr, TRUE);
+        InvalidateRows();
     }
+}
+
+void DataGrid::InvalidateRows() {
+    // The header stays as it is: drawing it is dearer than the rows on some systems.
+    RECT rows = list_.ClientRect();
+    if (const HWND header = list_.Header(); header && IsWindowVisible(header))
+        rows.top = tlx::win32::Window(header).RectIn(list_.hwnd()).bottom;
+    InvalidateRect(list_.hwnd(), &rows, TRUE);
 }
 
 bool DataGrid::ReadsAsDrawn(int row) {
@@ -173,6 +189,15 @@ void DataGrid::Select(int row) {
     list_.SelectOnly(row, marked_);
     marked_ = row;
     selecting_ = false;
+}
+
+LRESULT DataGrid::ListMessage(HWND list, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg != RowLeftMessage() || msg == 0) {
+        return tlx::win32::Subclass::Next(list, msg, wparam, lparam);
+    }
+    left_told_later_ = false;
+    if (source_ && source_->CurrentRow() < 0 && on_row_changed_) on_row_changed_();
+    return 0;
 }
 
 void DataGrid::ShowSortMark(int column, bool ascending) {
@@ -235,6 +260,12 @@ bool DataGrid::HandleNotify(const NMHDR& header, LRESULT& result) {
             marked_ = row;
             if (row == source_->CurrentRow()) return true;
             source_->MoveTo(row);
+            // The operator moving to another row takes the mark off the old one first: the
+            // page is refreshed for the new row alone, and for none only when none follows.
+            if (row < 0 && RowLeftMessage() != 0 &&
+                (left_told_later_ || (left_told_later_ = list_.Post(RowLeftMessage())))) {
+                return true;
+            }
             if (on_row_changed_) on_row_changed_();
             return true;
         }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "win32/controls.h"
+#include "win32/subclass.h"
 
 namespace tlx::console {
 
@@ -50,7 +51,8 @@ struct GridColumn {
 
 class DataGrid {
   public:
-    // Takes over the list view `list` (report view, owner data) with these columns.
+    // Takes over the list view `list` (report view, owner data) with these columns. The grid
+    // stays where it is while attached: the list's messages reach it.
     void Attach(HWND list, const std::vector<GridColumn>& columns);
     HWND hwnd() const { return list_.hwnd(); }
 
@@ -82,7 +84,9 @@ class DataGrid {
 
     void SetRowCount(int rows);
     void RepaintChangedRows(int rows_before);
+    void InvalidateRows();
     bool ReadsAsDrawn(int row);
+    LRESULT ListMessage(HWND list, UINT msg, WPARAM wparam, LPARAM lparam);
     void Select(int row);
     std::string CellText(int row, int shown_column);
     std::string DrawnText(int row, int shown_column);  // the text, kept as drawn
@@ -93,6 +97,8 @@ class DataGrid {
     std::function<void()> on_row_changed_;
     std::function<void(int)> on_column_click_;
     bool selecting_ = false;
+    tlx::win32::Subclass watch_;
+    bool left_told_later_ = false;  // a mark lost with none left, told once the queue is read
     int marked_ = -1;  // the row last marked, so that marking another need not ask the list
     // The rows drawn lately, so that a source bound again repaints only what reads otherwise.
     std::unordered_map<int, Drawn> drawn_;
