@@ -26,7 +26,8 @@ wait_match "$((2 * BOOTHS))" "every booth talking" 60 \
     grep -cE '"dir":"out","type":10[12][,}]' "$SIM_LOG"
 # The last booth shows its call answered once the console has read every event.
 LAST_BOOTH=${KEY_LIST[-1]}
-wait_match "*:*" "the last booth counting" 120 awk -F'\t' 'NR == 1 {print $3}' <(booth_rows "$LAST_BOOTH")
+duration_of() { booth_rows "$1" | awk -F'\t' 'NR == 1 {print $3}'; }
+wait_match "*:*" "the last booth counting" 120 duration_of "$LAST_BOOTH"
 ui idle --title Tellarix --child-class SysTabControl32 --timeout 120 >/dev/null ||
     fail "the console kept painting"
 
