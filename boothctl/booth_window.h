@@ -52,6 +52,8 @@ class BoothWindow : public win32::Wnd {
     LRESULT OnNotify(NMHDR* header) override;
     void Repaint();
     LRESULT ButtonMessage(HWND button, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT ListMessage(HWND list, UINT msg, WPARAM wp, LPARAM lp);
+    void CatchUpDuration();
 
     void Mirror(const booth::Effect& effect);
     void ShowRow(std::size_t row);
@@ -70,15 +72,16 @@ class BoothWindow : public win32::Wnd {
     win32::Window label_;
     win32::ListView list_;
     win32::Window frame_;
-    win32::Subclass total_clicks_, print_clicks_;
+    win32::Subclass total_clicks_, print_clicks_, list_reads_;
     win32::UniqueImageList images_;
     win32::GdiObject<HBRUSH> label_brush_;
     bool look_ = false;  // this window counts as a user of the shared font and pictures
     booth::CallList calls_;
     std::string currency_ = "$";
-    std::string total_shown_;   // the total button's text as last written
-    bool list_frozen_ = false;  // calls came in: the list redraws at the booth's next paint
-    bool mirroring_ = false;    // rows and model differ for a moment: no total refresh
+    std::string total_shown_;       // the total button's text as last written
+    bool list_frozen_ = false;      // calls came in: the list redraws at the booth's next paint
+    bool mirroring_ = false;        // rows and model differ for a moment: no total refresh
+    bool duration_behind_ = false;  // the current call's duration cell lags its seconds
 };
 
 }  // namespace tlx::boothctl

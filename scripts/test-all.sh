@@ -75,7 +75,7 @@ fi
 # Benchmarks print their figures; they count as failed only when they cannot run or when
 # the flood loses an event, never for their speed.
 if [ "${result[windows]:-}" != "build failed" ] && [ -x build/native/sim/callshop-sim ]; then
-    for b in console_flood console_startup billing bills_page; do
+    for b in console_flood console_startup console_idle billing bills_page; do
         echo "=== benchmark $b"
         if bash "tests/bench/$b.sh" >"build/logs/bench-$b.log" 2>&1; then
             grep -vE '^\[(wine|e2e)\]' "build/logs/bench-$b.log"
@@ -89,7 +89,7 @@ fi
 
 echo
 echo "=== summary ($(( $(date +%s) - start )) s)"
-for preset in native asan fuzz windows wine-left bench-console_flood bench-console_startup bench-billing bench-bills_page; do
+for preset in native asan fuzz windows wine-left bench-console_flood bench-console_startup bench-console_idle bench-billing bench-bills_page; do
     printf '  %-8s %s\n' "$preset" "${result[$preset]:-not run}"
 done
 [ -d build/artifacts ] && echo "  artifacts (screenshots): $root/build/artifacts"

@@ -55,10 +55,14 @@ std::string FormatCost(double cost) {
     return text::FormatFixed(cost, 2);
 }
 
+std::string DurationTextOf(const CallRecord& call) {
+    return call.state == CallState::Dialing ? "Connecting" : FormatSpan(call.duration);
+}
+
 RowTexts RowTextsOf(const CallRecord& call) {
     RowTexts t;
     t[0] = call.destination.substr(0, kDestinationShown);
-    t[1] = call.state == CallState::Dialing ? "Connecting" : FormatSpan(call.duration);
+    t[kDurationColumn] = DurationTextOf(call);
     t[2] = FormatCost(call.cost);
     const bool answered = call.state == CallState::Connected || call.state == CallState::Finished;
     t[3] = answered ? FormatTimeOfDay(call.start) : "---";

@@ -49,6 +49,8 @@ std::string FormatTimeOfDay(LocalSeconds when);
 // "%.2f" with a full stop whatever the process locale says; a free call is never "-0.00".
 std::string FormatCost(double cost);
 
+inline constexpr std::size_t kDurationColumn = 1;  // the one cell a second of the call changes
+std::string DurationTextOf(const CallRecord& call);
 RowTexts RowTextsOf(const CallRecord& call);
 int RowImageOf(CallState state);  // index into the six state pictures
 

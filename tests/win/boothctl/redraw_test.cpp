@@ -57,5 +57,34 @@ TEST_F(Redraw, HiddenBoothCatchesUpWhenItsPageIsShown) {
     EXPECT_EQ(shown, Repainted()) << "stale cells after the page was shown";
 }
 
+TEST_F(Redraw, TalkingBoothsSecondsReachTheScreenAndWhoeverReadsTheRows) {
+    h.Dial(L"0049301234567", L"Germany", L"0.25");
+    ASSERT_EQ(h.cabine->CallConnected(), S_OK);
+    Settled();
+    auto second = [&] { SendMessageW(h.window, WM_TIMER, 1, 0); };
+    // The screen after `step` against a full repaint; the booth's own timer may tick during a
+    // look as well, and such a look is taken again.
+    auto steady = [&](const std::function<void()>& step) {
+        for (int look = 0; look < 3; ++look) {
+            step();
+            const Pixels settled = Settled();
+            const std::string clock = h.list.Cell(0, 1);
+            const Pixels repainted = Repainted();
+            if (h.list.Cell(0, 1) == clock) return settled == repainted;
+        }
+        return false;
+    };
+    EXPECT_TRUE(steady(second)) << "a second in view was not drawn";
+    h.site->Hide();
+    const std::string hidden = h.list.Cell(0, 1);
+    second();
+    EXPECT_NE(h.list.Cell(0, 1), hidden) << "a hidden booth's rows read an old duration";
+    EXPECT_TRUE(steady([&] {
+        h.site->Hide();
+        second();
+        h.site->Show();
+    })) << "a second that passed while hidden was not drawn when shown";
+}
+
 }  // namespace
 }  // namespace tlx::test
