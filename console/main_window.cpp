@@ -20,7 +20,7 @@ namespace {
 constexpr UINT_PTR kBuildTimer = 1;
 // After a lost connection the old booth controls are taken down on this one.
 constexpr UINT_PTR kTeardownTimer = 2;
-constexpr double kTeardownSliceSeconds = 0.030;
+constexpr double kTeardownSliceSeconds = 0.015;
 // Spare booth controls are made on this one while the login window waits.
 constexpr UINT_PTR kSpareTimer = 3;
 
