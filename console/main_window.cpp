@@ -228,8 +228,9 @@ void MainWindow::Prepare(bool at_once) {
         SetTimer(hwnd(), kSpareTimer, USER_TIMER_MINIMUM, nullptr);
         return;
     }
-    while (tabs_.MakeSpares()) {
-    }
+    // Between the spares, whatever another program sent is answered.
+    for (MSG sent; tabs_.MakeSpares();)
+        PeekMessageA(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 void MainWindow::FitWorkArea() {
