@@ -64,10 +64,17 @@ void ConsoleApp::ShowLogin() {
     main_window.SetWorkArea(tlx::console::WorkArea(
         {desktop.left, desktop.top, desktop.right, desktop.bottom}, taskbar));
 
-    if (!login.exists()) login.Create();
+    // At start the booths of a first page are made before the login window shows, so the
+    // operator never waits on them; after a lost connection, while the operator types.
+    const bool first_show = !login.exists();
+    if (first_show) {
+        main_window.Prepare(true);
+        login.Create();
+    }
     login.SetStatus(tlx::console::texts::kStatusPrompt);
     ShowWindow(login.hwnd(), SW_SHOWNORMAL);
     SetForegroundWindow(login.hwnd());
+    if (!first_show) main_window.Prepare(false);
 }
 
 namespace {
@@ -109,6 +116,7 @@ int ConsoleApp::ExitInstance() {
     // Unsaved settings may hold booth names: saving them needs the booths still there.
     main_window.tabs().settings().Close();
     booths.DropAll();
+    main_window.tabs().DropSpares();
     main_window.Destroy();
     login.Destroy();
     return 0;

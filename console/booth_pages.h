@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,17 @@ class BoothPages {
   public:
     explicit BoothPages(BoothRegistry& booths) : booths_(booths) {}
 
+    // While the login window waits for the operator: makes spare booth controls, hidden
+    // children of `tab` reporting to `print_target`, for a few tens of milliseconds or until a
+    // message waits. False once `wanted` are there or one cannot be made (the booth that needs
+    // it tells the operator).
+    bool MakeSpares(HWND tab, HWND print_target, int wanted);
+    void DropSpares() { spares_.clear(); }
+
     // Starts a login's pages: the booths' cells in `display` on `tab`; a booth's print request
-    // is posted to `print_target`. The first booth's control is made at once; false, after
-    // telling the operator, when it cannot be made.
+    // is posted to `print_target`. The first booth's control is made at once, and the rest of
+    // the first page with it as far as spares go; false, after telling the operator, when one
+    // cannot be made.
     bool Begin(HWND tab, const RECT& display, const tlx::console::PageGrid& grid,
                const std::string& currency, HWND print_target);
     // Makes more controls, those of booth page `shown_page` first, as hidden children placed in
@@ -35,11 +44,13 @@ class BoothPages {
 
   private:
     bool Make(int index, const std::string& currency);
+    EventHandler PrintRelay() const;
 
     BoothRegistry& booths_;
     tlx::console::PageGrid grid_;
     tlx::console::PageBuild build_;
     std::vector<CCabineX*> order_;  // the registry's booths in key order, for this login
+    std::vector<std::unique_ptr<CCabineX>> spares_;  // controls made before the login
     HWND tab_ = nullptr;
     RECT display_{};
     HWND print_target_ = nullptr;

@@ -34,6 +34,11 @@ class CCabineX {
     void Show(bool shown);
     // The control, hidden, in a booth of its own; this booth is left without one.
     std::unique_ptr<CCabineX> TakeControl();
+    // Takes over the control of `spare`, made before this booth was known.
+    void AdoptControl(CCabineX& spare) {
+        site_ = std::move(spare.site_);
+        cabine_ = std::move(spare.cabine_);
+    }
 
     const std::string& key() const { return key_; }
     const std::string& display_name() const { return display_name_; }

@@ -20,7 +20,9 @@ namespace {
 constexpr UINT_PTR kBuildTimer = 1;
 // After a lost connection the old booth controls are taken down on this one.
 constexpr UINT_PTR kTeardownTimer = 2;
-constexpr double kTeardownSliceSeconds = 0.030;
+constexpr double kTeardownSliceSeconds = 0.015;
+// Spare booth controls are made on this one while the login window waits.
+constexpr UINT_PTR kSpareTimer = 3;
 
 }  // namespace
 
@@ -171,6 +173,17 @@ bool PageTabs::ContinueBuild() {
     return false;
 }
 
+bool PageTabs::MakeSpares() {
+    StepTimer step("spare booths");
+    tab_.Clear();
+    tab_.Append(console::TabTitles(1).front());
+    const RECT display = tab_.DisplayArea();
+    tab_.Clear();
+    const auto grid =
+        console::PageGrid::ForDisplay(display.right - display.left, display.bottom - display.top);
+    return booth_pages_.MakeSpares(tab_.hwnd(), main_, grid.booths_per_page);
+}
+
 void PageTabs::ShowSelectedPage(int selected) {
     const auto kind = console::PageForTab(selected, tab_.Count());
     MakePage(kind);
@@ -208,11 +221,19 @@ bool MainWindow::OnInitDialog() {
     return true;
 }
 
-bool MainWindow::Start() {
-    StepTimer step("start");
-    if (!icon_) icon_ = LoadIconA(tlx::win32::ThisModule(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    window().Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    window().Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+void MainWindow::Prepare(bool at_once) {
+    if (!exists() && !Create()) return;  // Log In tries again and tells the operator
+    FitWorkArea();
+    if (!at_once) {
+        SetTimer(hwnd(), kSpareTimer, USER_TIMER_MINIMUM, nullptr);
+        return;
+    }
+    // Between the spares, whatever another program sent is answered.
+    for (MSG sent; tabs_.MakeSpares();)
+        PeekMessageA(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+void MainWindow::FitWorkArea() {
     margins_known_ = false;
     SetWindowPos(hwnd(), nullptr, 0, 0, work_area_.width(), work_area_.height(),
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -221,6 +242,15 @@ bool MainWindow::Start() {
     tab.Place(HWND_TOP, 0, 0, work_area_.width(),
               work_area_.height() - console::kTabsShorterThanWorkArea, SWP_SHOWWINDOW);
     KeepTabMargins();
+}
+
+bool MainWindow::Start() {
+    StepTimer step("start");
+    KillTimer(hwnd(), kSpareTimer);
+    if (!icon_) icon_ = LoadIconA(tlx::win32::ThisModule(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    window().Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    window().Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    FitWorkArea();
     tabs_.ClearBuilt();
     if (!tabs_.BuildPages()) return false;
     closing_ = false;
@@ -340,6 +370,8 @@ bool MainWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& resu
         case WM_TIMER:
             if (wparam == kBuildTimer) {
                 if (!tabs_.ContinueBuild()) StopBuild();
+            } else if (wparam == kSpareTimer) {
+                if (!tabs_.MakeSpares()) KillTimer(hwnd(), kSpareTimer);
             } else if (wparam == kTeardownTimer) {
                 // The last login's booths wait until this login's first page is whole: dropped
                 // between its slices, they kept the operator waiting twice as long after a

@@ -43,6 +43,10 @@ class PageTabs {
     // address) and the bills page, one step per call; false once nothing is left to make.
     bool ContinueBuild();
     const BoothPages& booth_pages() const { return booth_pages_; }
+    // Spare booth controls for the next login's first page, a few per call; false once the
+    // page's worth is there (or one could not be made).
+    bool MakeSpares();
+    void DropSpares() { booth_pages_.DropSpares(); }
     void SetWebAddress(std::string address) { web_address_ = std::move(address); }
     // The bills page, made first if need be (a bill can come before the page is made).
     CBillsDlg& bills();
@@ -83,6 +87,10 @@ class MainWindow : public tlx::win32::Dialog {
                const LoginDialog& login)
         : tabs_(booths, settings, database, operator_name_, login), booths_(booths) {}
     bool Create();
+    // Before Log In: the window made and sized, hidden, and the booth controls of a first page
+    // made ahead, so Log In only places them; `at_once` before the login window shows, else
+    // between the operator's messages.
+    void Prepare(bool at_once);
     // Sizes the window to the work area, builds the pages and starts receiving. False when
     // the booth controls could not be made.
     bool Start();
@@ -112,6 +120,7 @@ class MainWindow : public tlx::win32::Dialog {
     void OnServerLost();
     // Closes the connection and waits for the receiving thread, reporting nothing.
     void StopSession();
+    void FitWorkArea();
     void KeepTabMargins();
     bool PaintIcon();
     void StopBuild();

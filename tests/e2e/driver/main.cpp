@@ -174,10 +174,11 @@ class RemoteBuffer {
     char* base_ = nullptr;
 };
 
-// The windows inside root, each followed by those inside it.
-void AddDescendants(HWND root, std::vector<HWND>& all) {
+// The windows inside root, each followed by those inside it; with `shown`, none inside a
+// hidden one (nothing there can be visible, and a hundred hidden booths made the walk long).
+void AddDescendants(HWND root, std::vector<HWND>& all, bool shown) {
     for (HWND w = GetWindow(root, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
-        all.push_back(w), AddDescendants(w, all);
+        if (!shown || IsWindowVisible(w)) all.push_back(w), AddDescendants(w, all, shown);
 }
 
 // The windows a command names, as they are now; see README.md.
@@ -202,7 +203,7 @@ std::vector<HWND> Matches(const Command& c) {
                        *childText = c.Get(L"--child-text");
     if (!id && !childClass && !childText) return roots;
     std::vector<HWND> found;
-    for (HWND root : roots) AddDescendants(root, found);
+    for (HWND root : roots) AddDescendants(root, found, c.Get(L"--visible") != nullptr);
     std::erase_if(found, [&](HWND w) {
         return !((!id || GetDlgCtrlID(w) == c.Number(L"--id")) &&
                  (!c.Get(L"--visible") || IsWindowVisible(w)) &&
