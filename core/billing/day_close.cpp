@@ -34,16 +34,16 @@ bool HasClosesTable(sqlite3* db) {
     return Prepare(db, StatementOn(kDayClosesTable, "select 1 from {} limit 0")) != nullptr;
 }
 
-// The period's bills as stored, by their place after `after`, and how many calls the bills up
-// to `calls_to` have by the index; read on a connection of their own while the calls and rate
-// summaries are read on the caller's.
+// The period's bills as stored, by their place after `after`, how many calls the bills up to
+// `calls_to` have and how many summary rows those after it have, by the indexes; read on a
+// connection of their own while the calls and summaries are read on the caller's.
 struct BillsRead {
     struct Bill {
         Cents cost = 0, tax = 0, with_tax = 0;
         bool stored = false;
     };
     std::vector<Bill> bills;
-    std::int64_t calls_in_period = 0;
+    std::int64_t calls_in_period = 0, summary_rows = 0;
     bool ok = false;
 };
 
@@ -65,6 +65,16 @@ BillsRead ReadBills(sqlite3* db, std::int64_t after, std::int64_t last, std::int
     sqlite3_bind_int64(bills.get(), 2, last);
     if (sqlite3_step(count.get()) != SQLITE_ROW) return out;
     out.calls_in_period = sqlite3_column_int64(count.get(), 0);
+    if (calls_to < last) {
+        Statement rows = Prepare(
+            db, StatementOn(kBillRatesTable, "select count(*) from {} where {0}>?1 and {0}<=?2",
+                            {kBillRateBill}));
+        if (!rows) return out;
+        sqlite3_bind_int64(rows.get(), 1, calls_to);
+        sqlite3_bind_int64(rows.get(), 2, last);
+        if (sqlite3_step(rows.get()) != SQLITE_ROW) return out;
+        out.summary_rows = sqlite3_column_int64(rows.get(), 0);
+    }
     int rc;
     while ((rc = sqlite3_step(bills.get())) == SQLITE_ROW) {
         auto& b =
@@ -105,7 +115,7 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
     f.after_bill = after;
     f.last_bill = std::max(after, last);
     const auto span = static_cast<std::size_t>(f.last_bill - after);
-    std::vector<char> is_void(span, 0), has_calls(span, 0), summarized(span, 0);
+    std::vector<char> is_void(span, 0), has_calls(span, 0);
     const std::int64_t first_summarized = FirstSummarizedBill(db);
     // The bills up to calls_to are read by their calls, those after it by their summaries.
     const std::int64_t calls_to =
@@ -131,14 +141,24 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
     Statement indexed = Prepare(
         db, StatementOn(kCallsTable, "select {0},{1},{2},{3} from {} where {0}>?1 and {0}<=?2",
                         {kCallBill, kCallCost, kCallTax, kCallWithTax}));
+    // Summaries are written with their bills, so they too are read in written order, and
+    // counted by the index beside.
+    const bool summarized = calls_to < f.last_bill;
+    Statement summary_ends =
+        summarized ? Prepare(db, StatementOn(kBillRatesTable,
+                                             "select (select {0} from {} where {1}>?1 and {1}<=?2 "
+                                             "order by {1} limit 1), (select {0} from {} where "
+                                             "{1}>?1 and {1}<=?2 order by {1} desc limit 1)",
+                                             {kBillRateId, kBillRateBill}))
+                   : nullptr;
     Statement summaries =
-        calls_to < f.last_bill
-            ? Prepare(db, StatementOn(kBillRatesTable,
-                                      "select {0},{1},{2},{3},{4} from {} where {0}>?1 and {0}<=?2",
-                                      {kBillRateBill, kBillRateHundredths, kBillRateCost,
-                                       kBillRateTax, kBillRateWithTax}))
-            : nullptr;
-    if (!voids || !ends || !written || !indexed || (calls_to < f.last_bill && !summaries))
+        summarized ? Prepare(db, StatementOn(kBillRatesTable,
+                                             "select {0},{1},{2},{3},{4} from {} where {5}>=?1 "
+                                             "and {5}<=?2",
+                                             {kBillRateBill, kBillRateHundredths, kBillRateCost,
+                                              kBillRateTax, kBillRateWithTax, kBillRateId}))
+                   : nullptr;
+    if (!voids || !ends || !written || !indexed || (summarized && (!summary_ends || !summaries)))
         return std::nullopt;
     in_range(voids, f.last_bill);
     int rc;
@@ -174,15 +194,22 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
         }
         return step == SQLITE_DONE ? read : -1;
     };
-    // The summarized bills' rates, after those of the older bills' calls.
-    auto read_summaries = [&] {
-        sqlite3_bind_int64(summaries.get(), 1, calls_to);
-        sqlite3_bind_int64(summaries.get(), 2, f.last_bill);
+    // The summarized bills' rates, after those of the older bills' calls: the rows read, or -1.
+    std::vector<char> has_summary(span, 0);
+    auto read_summaries = [&]() -> std::int64_t {
+        sqlite3_bind_int64(summary_ends.get(), 1, calls_to);
+        sqlite3_bind_int64(summary_ends.get(), 2, f.last_bill);
+        if (sqlite3_step(summary_ends.get()) != SQLITE_ROW) return -1;
+        sqlite3_bind_int64(summaries.get(), 1, sqlite3_column_int64(summary_ends.get(), 0));
+        sqlite3_bind_int64(summaries.get(), 2, sqlite3_column_int64(summary_ends.get(), 1));
+        std::int64_t rows = 0;
         int step;
         while ((step = sqlite3_step(summaries.get())) == SQLITE_ROW) {
-            const auto at =
-                static_cast<std::size_t>(sqlite3_column_int64(summaries.get(), 0) - after - 1);
-            summarized[at] = 1;
+            const std::int64_t bill = sqlite3_column_int64(summaries.get(), 0);
+            if (bill <= calls_to || bill > f.last_bill) continue;
+            ++rows;
+            const auto at = static_cast<std::size_t>(bill - after - 1);
+            has_summary[at] = 1;
             if (sqlite3_column_type(summaries.get(), 1) == SQLITE_NULL) continue;  // no calls
             has_calls[at] = 1;
             if (is_void[at]) continue;
@@ -191,18 +218,19 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
                       sqlite3_column_int64(summaries.get(), 3),
                       sqlite3_column_int64(summaries.get(), 4));
         }
-        return step == SQLITE_DONE;
+        return step == SQLITE_DONE ? rows : -1;
     };
     std::int64_t read = any_calls ? read_calls(written, calls_to) : 0;
-    if (read >= 0 && summaries && !read_summaries()) read = -1;
+    const std::int64_t summary_rows = summarized && read >= 0 ? read_summaries() : 0;
+    if (summary_rows < 0) read = -1;
     BillsRead stored = beside.valid() ? beside.get() : BillsRead{};
     if (!stored.ok) stored = ReadBills(db, after, f.last_bill, calls_to);
     if (!stored.ok) return std::nullopt;
-    // A summarized bill without its summary (written by a program that knows none): the whole
-    // period is read from its calls, which are the bills' own record.
-    bool lacking = false;
+    // A summarized bill without its summary (written by a program that knows none), or rows
+    // moved: the whole period is read from its calls, which are the bills' own record.
+    bool lacking = summary_rows != stored.summary_rows;
     for (std::size_t at = static_cast<std::size_t>(calls_to - after); at < span; ++at) {
-        lacking |= stored.bills[at].stored && !summarized[at];
+        lacking |= stored.bills[at].stored && !has_summary[at];
     }
     if (read >= 0 && (read != stored.calls_in_period || lacking)) {
         in_range(indexed, f.last_bill);
