@@ -165,12 +165,12 @@ RatesCheck WalkRates(sqlite3* db, std::int64_t first, bool written_order, bool& 
             found.push_back(r);
         }
         if (disordered) return check;
-        if (found.empty()) {
-            return fault(id, "bill " + std::to_string(id) + " has no rate summary");
-        }
+        // A bill without a summary was written by a program that knows none (an older console
+        // on the same store): the X figures read its calls, so nothing is wrong.
+        const bool summarized = !found.empty();
         Order(expected);
         Order(found);
-        if (found != expected) {
+        if (summarized && found != expected) {
             return fault(id,
                          "bill " + std::to_string(id) + "'s rate summary does not match its calls");
         }

@@ -31,7 +31,7 @@ int SummarizeBill(sqlite3* db, std::int64_t id, std::string* error = nullptr);
 std::int64_t FirstSummarizedBill(sqlite3* db);
 
 // Every summary recomputed from its bill's calls. `what` names the first bill whose summary
-// is missing or differs.
+// differs, or a summary of no stored bill; a bill without one is no fault (see WalkRates).
 struct RatesCheck {
     bool intact = true;
     std::int64_t first_bad = 0;

@@ -138,7 +138,7 @@ TEST_F(DayCloseTest, APeriodAcrossTheUpgradeHasTheFiguresOfItsCalls) {
     const std::string bill = "bill " + std::to_string(d);
     for (const auto& [change, named] : std::vector<std::pair<std::string, std::string>>{
              {"delete from bill_rates where id_bill=" + std::to_string(d),
-              bill + " has no rate summary"},
+              ""},  // as an older console writes it: read from its calls
              {"delete from bill_rates where rate_hundredths=3333",
               bill + "'s rate summary does not match its calls"},
              {"update bill_rates set cost_cents=cost_cents+1 where id_bill=" + std::to_string(d),
