@@ -261,10 +261,39 @@ inline constexpr StoreTable kCloseRatesTable{.name = "day_close_rates",
                                              .indexed = kRateClose,
                                              .edition = 3};
 
+// bill_rates (fourth edition): each bill's calls summed by tax rate, in whole cents, written
+// with the bill and its calls in one transaction, so that the takings of a long period are read
+// without its calls. The rate in hundredths of a percent as each call's stored cost and tax give
+// it; a bill without calls has one row with rate_hundredths NULL and nothing in it. Bills
+// stored before the store had the table have no rows: the summary starts at the first bill
+// that has one, and every bill after it has at least one.
+enum BillRateColumn : std::size_t {
+    kBillRateId,
+    kBillRateBill,
+    kBillRateHundredths,
+    kBillRateCost,
+    kBillRateTax,
+    kBillRateWithTax,
+    kBillRateColumnCount
+};
+inline constexpr std::array<Column, kBillRateColumnCount> kBillRateColumns = {{
+    {"id_bill_rate", "INTEGER PRIMARY KEY", FieldKind::kKey},
+    {kBillsColumns[kBillId].name, "INTEGER NOT NULL", FieldKind::kKey},
+    {kCloseRateColumns[kRateHundredths].name, "INTEGER", FieldKind::kKey},
+    {kCloseRateColumns[kRateCost].name, "INTEGER NOT NULL", FieldKind::kKey},
+    {kCloseRateColumns[kRateTax].name, "INTEGER NOT NULL", FieldKind::kKey},
+    {kCloseRateColumns[kRateWithTax].name, "INTEGER NOT NULL", FieldKind::kKey},
+}};
+inline constexpr StoreTable kBillRatesTable{.name = "bill_rates",
+                                            .columns = kBillRateColumns,
+                                            .index = "bill_rates_of_bill",
+                                            .indexed = kBillRateBill,
+                                            .edition = 4};
+
 // Every table of the store, in the order the schema creates them.
-inline constexpr std::array<StoreTable, 8> kStoreTables = {
-    kBillsTable,   kCallsTable,    kSealsTable,     kVoidsTable,
-    kEditionTable, kOutcomesTable, kDayClosesTable, kCloseRatesTable};
+inline constexpr std::array<StoreTable, 9> kStoreTables = {
+    kBillsTable,    kCallsTable,     kSealsTable,      kVoidsTable,    kEditionTable,
+    kOutcomesTable, kDayClosesTable, kCloseRatesTable, kBillRatesTable};
 
 // The tables editions `first` to `last` bring to a store: for the first, WAL journal, the
 // tables, their indexes; for later ones their tables, their indexes and the row recording

@@ -8,6 +8,7 @@
 #include <exception>
 #include <future>
 
+#include "core/billing/bill_rates.h"
 #include "core/billing/columns.h"
 #include "core/billing/ledger.h"
 #include "core/billing/sqlite_handles.h"
@@ -33,39 +34,20 @@ bool HasClosesTable(sqlite3* db) {
     return Prepare(db, StatementOn(kDayClosesTable, "select 1 from {} limit 0")) != nullptr;
 }
 
-// tax / cost in hundredths of a percent, halves away from zero; 0 for a call that cost nothing.
-int RateOf(Cents cost, Cents tax) {
-    if (cost == 0) return 0;
-    std::int64_t num = tax * 10000, den = cost;
-    if (den < 0) num = -num, den = -den;
-    const std::int64_t rounded =
-        num >= 0 ? (2 * num + den) / (2 * den) : -((2 * -num + den) / (2 * den));
-    return static_cast<int>(rounded);
-}
-
-void Add(std::vector<RateFigures>& rates, std::optional<int> rate, Cents cost, Cents tax,
-         Cents with_tax) {
-    auto it = std::find_if(rates.begin(), rates.end(),
-                           [&](const RateFigures& r) { return r.hundredths == rate; });
-    if (it == rates.end()) it = rates.insert(rates.end(), RateFigures{rate});
-    it->cost += cost;
-    it->tax += tax;
-    it->with_tax += with_tax;
-}
-
-// The period's bills as stored, by their place after `after`, and how many calls the period has
-// by the index; read on a connection of their own while the calls are read on the caller's.
+// The period's bills as stored, by their place after `after`, how many calls the bills up to
+// `calls_to` have and how many summary rows those after it have, by the indexes; read on a
+// connection of their own while the calls and summaries are read on the caller's.
 struct BillsRead {
     struct Bill {
         Cents cost = 0, tax = 0, with_tax = 0;
         bool stored = false;
     };
     std::vector<Bill> bills;
-    std::int64_t calls_in_period = 0;
+    std::int64_t calls_in_period = 0, summary_rows = 0;
     bool ok = false;
 };
 
-BillsRead ReadBills(sqlite3* db, std::int64_t after, std::int64_t last) {
+BillsRead ReadBills(sqlite3* db, std::int64_t after, std::int64_t last, std::int64_t calls_to) {
     BillsRead out;
     out.bills.resize(static_cast<std::size_t>(last - after));
     Statement count = Prepare(
@@ -77,12 +59,22 @@ BillsRead ReadBills(sqlite3* db, std::int64_t after, std::int64_t last) {
                                 "{0}<=?2 order by {0}",
                                 {kBillId, kBillTotalCost, kBillTotalTax, kBillTotalWithTax}));
     if (!count || !bills) return out;
-    for (sqlite3_stmt* s : {count.get(), bills.get()}) {
-        sqlite3_bind_int64(s, 1, after);
-        sqlite3_bind_int64(s, 2, last);
-    }
+    sqlite3_bind_int64(count.get(), 1, after);
+    sqlite3_bind_int64(count.get(), 2, calls_to);
+    sqlite3_bind_int64(bills.get(), 1, after);
+    sqlite3_bind_int64(bills.get(), 2, last);
     if (sqlite3_step(count.get()) != SQLITE_ROW) return out;
     out.calls_in_period = sqlite3_column_int64(count.get(), 0);
+    if (calls_to < last) {
+        Statement rows = Prepare(
+            db, StatementOn(kBillRatesTable, "select count(*) from {} where {0}>?1 and {0}<=?2",
+                            {kBillRateBill}));
+        if (!rows) return out;
+        sqlite3_bind_int64(rows.get(), 1, calls_to);
+        sqlite3_bind_int64(rows.get(), 2, last);
+        if (sqlite3_step(rows.get()) != SQLITE_ROW) return out;
+        out.summary_rows = sqlite3_column_int64(rows.get(), 0);
+    }
     int rc;
     while ((rc = sqlite3_step(bills.get())) == SQLITE_ROW) {
         auto& b =
@@ -100,14 +92,15 @@ BillsRead ReadBills(sqlite3* db, std::int64_t after, std::int64_t last) {
 // longer of the two reads rather than their sum. Only for a caller with nothing of its own
 // unwritten: the other reader sees what is committed. An empty future when there is no file
 // to open (a store in memory) or no thread to be had; the caller then reads the bills itself.
-std::future<BillsRead> ReadBillsBeside(sqlite3* db, std::int64_t after, std::int64_t last) {
+std::future<BillsRead> ReadBillsBeside(sqlite3* db, std::int64_t after, std::int64_t last,
+                                       std::int64_t calls_to) {
     const char* file = sqlite3_db_filename(db, "main");
     if (!file || !*file || sqlite3_txn_state(db, "main") == SQLITE_TXN_WRITE) return {};
     try {
-        return std::async(std::launch::async, [path = std::string(file), after, last] {
+        return std::async(std::launch::async, [path = std::string(file), after, last, calls_to] {
             const sqlite::Db beside = OpenForDayClose(path, false);
             return beside && sqlite3_errcode(beside.get()) == SQLITE_OK
-                       ? ReadBills(beside.get(), after, last)
+                       ? ReadBills(beside.get(), after, last, calls_to)
                        : BillsRead{};
         });
     } catch (const std::exception&) {
@@ -115,16 +108,21 @@ std::future<BillsRead> ReadBillsBeside(sqlite3* db, std::int64_t after, std::int
     }
 }
 
-// The figures of the bills after `after` up to `last`, read by id range only.
+// The figures of the bills after `after` up to `last`, read by id range only. The rates of
+// bills stored with a rate summary come from it; only older bills' calls are read.
 std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_t last) {
     DayFigures f;
     f.after_bill = after;
     f.last_bill = std::max(after, last);
     const auto span = static_cast<std::size_t>(f.last_bill - after);
     std::vector<char> is_void(span, 0), has_calls(span, 0);
-    auto in_range = [&](Statement& s) {
+    const std::int64_t first_summarized = FirstSummarizedBill(db);
+    // The bills up to calls_to are read by their calls, those after it by their summaries.
+    const std::int64_t calls_to =
+        first_summarized == 0 ? f.last_bill : std::clamp(first_summarized - 1, after, f.last_bill);
+    auto in_range = [&](Statement& s, std::int64_t to) {
         sqlite3_bind_int64(s.get(), 1, after);
-        sqlite3_bind_int64(s.get(), 2, f.last_bill);
+        sqlite3_bind_int64(s.get(), 2, to);
     };
     Statement voids = Prepare(
         db, StatementOn(kVoidsTable, "select {0} from {} where {0}>?1 and {0}<=?2", {kVoidBill}));
@@ -143,50 +141,102 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
     Statement indexed = Prepare(
         db, StatementOn(kCallsTable, "select {0},{1},{2},{3} from {} where {0}>?1 and {0}<=?2",
                         {kCallBill, kCallCost, kCallTax, kCallWithTax}));
-    if (!voids || !ends || !written || !indexed) return std::nullopt;
-    in_range(voids);
+    // Summaries are written with their bills, so they too are read in written order, and
+    // counted by the index beside.
+    const bool summarized = calls_to < f.last_bill;
+    Statement summary_ends =
+        summarized ? Prepare(db, StatementOn(kBillRatesTable,
+                                             "select (select {0} from {} where {1}>?1 and {1}<=?2 "
+                                             "order by {1} limit 1), (select {0} from {} where "
+                                             "{1}>?1 and {1}<=?2 order by {1} desc limit 1)",
+                                             {kBillRateId, kBillRateBill}))
+                   : nullptr;
+    Statement summaries =
+        summarized ? Prepare(db, StatementOn(kBillRatesTable,
+                                             "select {0},{1},{2},{3},{4} from {} where {5}>=?1 "
+                                             "and {5}<=?2",
+                                             {kBillRateBill, kBillRateHundredths, kBillRateCost,
+                                              kBillRateTax, kBillRateWithTax, kBillRateId}))
+                   : nullptr;
+    if (!voids || !ends || !written || !indexed || (summarized && (!summary_ends || !summaries)))
+        return std::nullopt;
+    in_range(voids, f.last_bill);
     int rc;
     while ((rc = sqlite3_step(voids.get())) == SQLITE_ROW) {
         is_void[static_cast<std::size_t>(sqlite3_column_int64(voids.get(), 0) - after - 1)] = 1;
     }
     if (rc != SQLITE_DONE) return std::nullopt;
-    in_range(ends);
+    in_range(ends, calls_to);
     if (sqlite3_step(ends.get()) != SQLITE_ROW) return std::nullopt;
     const bool any_calls = sqlite3_column_type(ends.get(), 0) != SQLITE_NULL;
     sqlite3_bind_int64(written.get(), 3, sqlite3_column_int64(ends.get(), 0));
     sqlite3_bind_int64(written.get(), 4, sqlite3_column_int64(ends.get(), 1));
-    std::future<BillsRead> beside = ReadBillsBeside(db, after, f.last_bill);
+    std::future<BillsRead> beside = ReadBillsBeside(db, after, f.last_bill, calls_to);
 
     std::vector<RateFigures> rates;
-    auto read_calls = [&](Statement& calls) -> std::optional<std::int64_t> {
+    // The calls read, or -1 when the store could not be read.
+    auto read_calls = [&](Statement& calls, std::int64_t to) -> std::int64_t {
         rates.clear();
         std::fill(has_calls.begin(), has_calls.end(), 0);
         std::int64_t read = 0;
         int step;
         while ((step = sqlite3_step(calls.get())) == SQLITE_ROW) {
             const std::int64_t bill = sqlite3_column_int64(calls.get(), 0);
-            if (bill <= after || bill > f.last_bill) continue;
+            if (bill <= after || bill > to) continue;
             ++read;
             const auto at = static_cast<std::size_t>(bill - after - 1);
             has_calls[at] = 1;
             if (is_void[at]) continue;  // a void's calls are in its own line
             const Cents cost = CentsOf(sqlite3_column_double(calls.get(), 1));
             const Cents tax = CentsOf(sqlite3_column_double(calls.get(), 2));
-            Add(rates, RateOf(cost, tax), cost, tax,
-                CentsOf(sqlite3_column_double(calls.get(), 3)));
+            AddToRate(rates, RateOf(cost, tax), cost, tax,
+                      CentsOf(sqlite3_column_double(calls.get(), 3)));
         }
-        if (step != SQLITE_DONE) return std::nullopt;
-        return read;
+        return step == SQLITE_DONE ? read : -1;
     };
-    auto read = any_calls ? read_calls(written) : std::optional<std::int64_t>(0);
+    // The summarized bills' rates, after those of the older bills' calls: the rows read, or -1.
+    std::vector<char> has_summary(span, 0);
+    auto read_summaries = [&]() -> std::int64_t {
+        sqlite3_bind_int64(summary_ends.get(), 1, calls_to);
+        sqlite3_bind_int64(summary_ends.get(), 2, f.last_bill);
+        if (sqlite3_step(summary_ends.get()) != SQLITE_ROW) return -1;
+        sqlite3_bind_int64(summaries.get(), 1, sqlite3_column_int64(summary_ends.get(), 0));
+        sqlite3_bind_int64(summaries.get(), 2, sqlite3_column_int64(summary_ends.get(), 1));
+        std::int64_t rows = 0;
+        int step;
+        while ((step = sqlite3_step(summaries.get())) == SQLITE_ROW) {
+            const std::int64_t bill = sqlite3_column_int64(summaries.get(), 0);
+            if (bill <= calls_to || bill > f.last_bill) continue;
+            ++rows;
+            const auto at = static_cast<std::size_t>(bill - after - 1);
+            has_summary[at] = 1;
+            if (sqlite3_column_type(summaries.get(), 1) == SQLITE_NULL) continue;  // no calls
+            has_calls[at] = 1;
+            if (is_void[at]) continue;
+            AddToRate(rates, sqlite3_column_int(summaries.get(), 1),
+                      sqlite3_column_int64(summaries.get(), 2),
+                      sqlite3_column_int64(summaries.get(), 3),
+                      sqlite3_column_int64(summaries.get(), 4));
+        }
+        return step == SQLITE_DONE ? rows : -1;
+    };
+    std::int64_t read = any_calls ? read_calls(written, calls_to) : 0;
+    const std::int64_t summary_rows = summarized && read >= 0 ? read_summaries() : 0;
+    if (summary_rows < 0) read = -1;
     BillsRead stored = beside.valid() ? beside.get() : BillsRead{};
-    if (!stored.ok) stored = ReadBills(db, after, f.last_bill);
+    if (!stored.ok) stored = ReadBills(db, after, f.last_bill, calls_to);
     if (!stored.ok) return std::nullopt;
-    if (read && *read != stored.calls_in_period) {
-        in_range(indexed);
-        read = read_calls(indexed);
+    // A summarized bill without its summary (written by a program that knows none), or rows
+    // moved: the whole period is read from its calls, which are the bills' own record.
+    bool lacking = summary_rows != stored.summary_rows;
+    for (std::size_t at = static_cast<std::size_t>(calls_to - after); at < span; ++at) {
+        lacking |= stored.bills[at].stored && !has_summary[at];
     }
-    if (!read) return std::nullopt;
+    if (read >= 0 && (read != stored.calls_in_period || lacking)) {
+        in_range(indexed, f.last_bill);
+        read = read_calls(indexed, f.last_bill);
+    }
+    if (read < 0) return std::nullopt;
     f.rates = std::move(rates);
     for (std::size_t at = 0; at < span; ++at) {
         const BillsRead::Bill& b = stored.bills[at];
@@ -201,7 +251,7 @@ std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_
         f.total_cost += b.cost;
         f.total_tax += b.tax;
         f.total_with_tax += b.with_tax;
-        if (!has_calls[at]) Add(f.rates, std::nullopt, b.cost, b.tax, b.with_tax);
+        if (!has_calls[at]) AddToRate(f.rates, std::nullopt, b.cost, b.tax, b.with_tax);
     }
     std::sort(f.rates.begin(), f.rates.end(), [](const RateFigures& a, const RateFigures& b) {
         return a.hundredths.value_or(INT32_MAX) < b.hundredths.value_or(INT32_MAX);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/billing/bill_rates.h"
 #include "core/billing/columns.h"
 #include "core/billing/day_close.h"
 #include "core/billing/sqlite_handles.h"
@@ -247,6 +248,10 @@ int SealNewestBill(sqlite3* db, std::int64_t id, std::string* error) {
     } else if (rc != SQLITE_DONE) {
         return failed();
     }
+    // The bill's rate summary goes with its seal: a bill is stored with both or with neither.
+    if (const int summarized = SummarizeBill(db, id, error); summarized != SQLITE_OK) {
+        return summarized;
+    }
     const auto seal = SealOf(db, id, previous);
     if (!seal) return failed();
     Statement insert = Prepare(db, InsertSeal());
@@ -371,6 +376,15 @@ ChainCheck VerifyChain(sqlite3* db) {
         if (!closes.intact) {
             check.intact = false;
             check.what = closes.what;
+        }
+    }
+    // The rate summaries, read by the X figures in place of the calls, against those calls.
+    if (check.intact) {
+        const RatesCheck rates = VerifyBillRates(db);
+        if (!rates.intact) {
+            check.intact = false;
+            check.first_bad_id = rates.first_bad;
+            check.what = rates.what;
         }
     }
     return check;

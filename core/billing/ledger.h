@@ -17,8 +17,9 @@ struct sqlite3_stmt;
 
 namespace tlx::billing {
 
-// 2 brought seals and voids, 3 the print outcomes and the day closes.
-inline constexpr int kCurrentEdition = 3;
+// 2 brought seals and voids, 3 the print outcomes and the day closes, 4 the bills' rate
+// summary.
+inline constexpr int kCurrentEdition = 4;
 inline constexpr std::size_t kMaxVoidReason = 200;  // characters
 // A sealed bill dated more than this before the bill sealed ahead of it was not written in
 // order; less is a clock put back by an hour for winter time.
@@ -36,7 +37,8 @@ int StoreEdition(sqlite3* db);
 // The seal of bill `id` over `previous`, from the rows as the store holds them now.
 // Nullopt when the bill's row cannot be read.
 std::optional<Digest> SealOf(sqlite3* db, std::int64_t id, const Digest& previous);
-// Seals bill `id` (the newest) inside the writer's open transaction, after the newest seal.
+// Seals bill `id` (the newest) inside the writer's open transaction, after the newest seal,
+// and writes its rate summary (bill_rates.h) when the store has the table.
 // SQLITE_OK, and nothing written, on a first-edition store; else SQLite's extended result code
 // with the store's message in `error`.
 int SealNewestBill(sqlite3* db, std::int64_t id, std::string* error = nullptr);

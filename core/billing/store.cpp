@@ -222,7 +222,8 @@ void BillsStore::StoreBill(Bill& bill, const Reporter& report) {
         }
         if (!errors_.empty()) reported();
     }
-    // The second edition's seal, in the bill's own transaction; without it nothing is stored.
+    // The seal and the rate summary, in the bill's own transaction; without them nothing is
+    // stored.
     if (!sqlite3_get_autocommit(db_) && bill.id != 0 && !SealStoredBill(bill.id)) {
         reported();
         sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);

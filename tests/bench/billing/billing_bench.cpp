@@ -7,7 +7,8 @@
 //                                           three calls each; a million by default; then its
 //                                           checked backup, and the export of 100,000 bills)
 //   billing_bench dayclose [FOLDER]   (the X figures of a period of 100,000 bills after a Z
-//                                     close of 200,000, and that close)
+//                                     close of 200,000, and that close; the period's bills
+//                                     with their rate summary, the closed ones without)
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "core/billing/backup.h"
+#include "core/billing/bill_rates.h"
 #include "core/billing/csv_export.h"
 #include "core/billing/day_close.h"
 #include "core/billing/layout.h"
@@ -155,8 +157,13 @@ int DayCloseAtSize(const std::filesystem::path& dir) {
                  "id_bill<=100000 order by id_bill; insert into calls(id_bill, destination, "
                  "end_date, duration, rate, call_taxes, call_cost, call_cost_taxes) select "
                  "id_bill+200000, destination, end_date, duration, rate, call_taxes, call_cost, "
-                 "call_cost_taxes from calls where id_bill<=100000 order by id_call; commit;",
+                 "call_cost_taxes from calls where id_bill<=100000 order by id_call;",
                  nullptr, nullptr, nullptr);
+    // Stored since the store gained the rate summary: each bill's, as the console writes it.
+    for (std::int64_t id = 200001; id <= 300000; ++id) {
+        if (SummarizeBill(db, id) != SQLITE_OK) std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+    }
+    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     // As the day close dialog opens the store.
     sqlite::Db dialog = OpenForDayClose(path, true);

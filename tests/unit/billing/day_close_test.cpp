@@ -15,6 +15,7 @@
 #include <csignal>
 #endif
 
+#include "core/billing/bill_rates.h"
 #include "core/billing/day_close.h"
 #include "core/billing/day_report.h"
 #include "core/billing/ledger.h"
@@ -111,6 +112,72 @@ TEST_F(DayCloseTest, FiguresOfAKnownDayAndTheNextOne) {
     EXPECT_EQ(std::tie(x->void_total, x->net_total, x->opening_float, x->expected_cash),
               std::make_tuple(Cents{-35}, Cents{205}, Cents{5000}, Cents{5205}));
     EXPECT_EQ(x->rates, (std::vector<RateFigures>{{2000, 200, 40, 240}}));
+}
+
+// A store upgraded in the middle of a period: its older bills are read by their calls, the
+// newer by their rate summaries, and the figures are those of the calls alone.
+TEST_F(DayCloseTest, APeriodAcrossTheUpgradeHasTheFiguresOfItsCalls) {
+    Sql("drop table bill_rates; update store_edition set version=3");
+    const auto a = Store({{10.00, 2.00}, {5.00, 0.35}});
+    Store({}, 1.50, 0.30);
+    Store({{0.29, 0.06}});
+    ASSERT_EQ(UpgradeStore(path_).kind, UpgradeOutcome::Kind::kUpgraded);
+    Void(a);  // a summarized void of a bill without a summary
+    const auto d = Store({{2.00, 0.40}, {0.03, 0.01}, {1.00, 0.20}});
+    Store({}, 1.00, 0.20);
+    ASSERT_EQ(FirstSummarizedBill(Db()), 4);
+    const auto x = CurrentFigures(Db(), "2026-12-07 21:00:00");
+    ASSERT_TRUE(x);
+    Sql("create table keep as select * from bill_rates; delete from bill_rates");
+    EXPECT_EQ(CurrentFigures(Db(), "2026-12-07 21:00:00"), x) << "read from the calls alone";
+    EXPECT_EQ(x->rates, (std::vector<RateFigures>{{700, 500, 35, 535},
+                                                  {2000, 1300, 260, 1560},
+                                                  {2069, 29, 6, 35},
+                                                  {3333, 3, 1, 4},
+                                                  {std::nullopt, 250, 50, 300}}));
+    const std::string bill = "bill " + std::to_string(d);
+    for (const auto& [change, named] : std::vector<std::pair<std::string, std::string>>{
+             {"delete from bill_rates where id_bill=" + std::to_string(d),
+              ""},  // as an older console writes it: read from its calls
+             {"delete from bill_rates where rate_hundredths=3333",
+              bill + "'s rate summary does not match its calls"},
+             {"update bill_rates set cost_cents=cost_cents+1 where id_bill=" + std::to_string(d),
+              bill + "'s rate summary does not match its calls"},
+             {"update bill_rates set rate_hundredths=2100 where rate_hundredths=3333",
+              bill + "'s rate summary does not match its calls"},
+             {"insert into bill_rates values(99, 99, 2000, 1, 0, 1)",
+              "bill 99 has a rate summary but is not in the store"},
+             {"update bill_rates set id_bill_rate=-id_bill_rate where id_bill=" + std::to_string(d),
+              ""}}) {  // moved, not changed
+        Sql("delete from bill_rates; insert into bill_rates select * from keep; " + change);
+        EXPECT_EQ(VerifyChain(Db()).what, named) << change;
+    }
+    // A bill lacking its summary, or summaries moved out of their written order: the whole
+    // period is read from its calls.
+    for (const std::string& change :
+         {std::string("delete from bill_rates where id_bill="),
+          std::string("update bill_rates set id_bill_rate=-id_bill_rate "
+                      "where id_bill=")}) {
+        Sql("delete from bill_rates; insert into bill_rates select * from keep; " + change +
+            std::to_string(d));
+        EXPECT_EQ(CurrentFigures(Db(), "2026-12-07 21:00:00"), x) << change;
+    }
+    Sql("delete from bill_rates; insert into bill_rates select * from keep; drop table keep");
+    EXPECT_TRUE(VerifyChain(Db()).intact);
+
+    // A summary that cannot be written: neither the bill nor the void is stored.
+    Sql("create trigger f before insert on bill_rates begin select raise(abort,'full'); end");
+    const std::string before = Sql("select count(*) from bills; select count(*) from calls");
+    BillsStore store;
+    ASSERT_TRUE(store.Open(path_));
+    std::string reported;
+    Bill b = Sample(2);
+    store.StoreBill(b, [&](const std::string& e) { reported += e; });
+    EXPECT_EQ(b.id, 0);
+    EXPECT_NE(reported.find("full"), std::string::npos) << reported;
+    EXPECT_NE(store.VoidBill(d, "Zoë", "wrong booth", {2026, 12, 7, 11, 0, 0}).refusal.find("full"),
+              std::string::npos);
+    EXPECT_EQ(Sql("select count(*) from bills; select count(*) from calls"), before);
 }
 
 TEST_F(DayCloseTest, NumberingSurvivesRestartsAndTheChainNamesAnAlteredClose) {
