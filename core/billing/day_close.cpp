@@ -109,14 +109,16 @@ std::future<BillsRead> ReadBillsBeside(sqlite3* db, std::int64_t after, std::int
 }
 
 // The figures of the bills after `after` up to `last`, read by id range only. The rates of
-// bills stored with a rate summary come from it; only older bills' calls are read.
-std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_t last) {
+// bills stored with a rate summary come from it; only older bills' calls are read, or all of
+// them `from_calls`.
+std::optional<DayFigures> FiguresOf(sqlite3* db, std::int64_t after, std::int64_t last,
+                                    bool from_calls) {
     DayFigures f;
     f.after_bill = after;
     f.last_bill = std::max(after, last);
     const auto span = static_cast<std::size_t>(f.last_bill - after);
     std::vector<char> is_void(span, 0), has_calls(span, 0);
-    const std::int64_t first_summarized = FirstSummarizedBill(db);
+    const std::int64_t first_summarized = from_calls ? 0 : FirstSummarizedBill(db);
     // The bills up to calls_to are read by their calls, those after it by their summaries.
     const std::int64_t calls_to =
         first_summarized == 0 ? f.last_bill : std::clamp(first_summarized - 1, after, f.last_bill);
@@ -365,13 +367,14 @@ std::string IssuedOf(sqlite3* db, std::int64_t id) {
 }
 
 // The figures from the last close (or the store's start) to the newest bill, ending `now`.
-std::optional<DayFigures> FiguresSinceLastClose(sqlite3* db, std::string_view now) {
+std::optional<DayFigures> FiguresSinceLastClose(sqlite3* db, std::string_view now,
+                                                bool from_calls = false) {
     std::optional<DayClose> last;
     if (!LastClose(db, last)) return std::nullopt;
     const auto newest = NewestBill(db);
     if (!newest) return std::nullopt;
     const std::int64_t after = last ? last->figures.last_bill : 0;
-    auto f = FiguresOf(db, after, *newest);
+    auto f = FiguresOf(db, after, *newest, from_calls);
     if (!f) return std::nullopt;
     f->start = last ? last->closed_at : IssuedOf(db, f->first_bill);
     f->end = now;
@@ -465,7 +468,9 @@ CloseOutcome CloseDay(sqlite3* db, const CloseRequest& request,
     if (!Exec(db, "begin immediate")) return failed();
     std::optional<DayClose> last;
     if (!LastClose(db, last)) return failed();
-    auto figures = FiguresSinceLastClose(db, request.now);
+    // What is sealed comes from the calls themselves: a summary changed behind the console's
+    // back may show in an X report, never in a close.
+    auto figures = FiguresSinceLastClose(db, request.now, true);
     if (!figures) return failed();
     DayClose& z = out.close;
     z.number = last ? last->number + 1 : 1;

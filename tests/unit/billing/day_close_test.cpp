@@ -164,6 +164,12 @@ TEST_F(DayCloseTest, APeriodAcrossTheUpgradeHasTheFiguresOfItsCalls) {
     }
     Sql("delete from bill_rates; insert into bill_rates select * from keep; drop table keep");
     EXPECT_TRUE(VerifyChain(Db()).intact);
+    // A summary changed behind the console's back is never sealed: the close reads the calls.
+    Sql("update bill_rates set cost_cents=cost_cents+100 where id_bill=" + std::to_string(d));
+    EXPECT_EQ(Close(0, 0).close.figures.rates, x->rates);
+    Sql("delete from day_close_rates; delete from day_closes; update bill_rates set "
+        "cost_cents=cost_cents-100 where id_bill=" +
+        std::to_string(d));
 
     // A summary that cannot be written: neither the bill nor the void is stored.
     Sql("create trigger f before insert on bill_rates begin select raise(abort,'full'); end");
