@@ -173,9 +173,12 @@ LRESULT BoothWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_PAINT: {
             // Not the base's paint hook: the list is brought back before the booth's own
-            // painting, which DefWindowProc does.
+            // painting, which DefWindowProc does. What is due is read as a region: a rectangle
+            // is read through a device context under Wine, ten requests to its window server.
+            win32::GdiObject<HRGN> due(CreateRectRgn(0, 0, 0, 0));
             RECT update{};
-            GetUpdateRect(hwnd(), &update, FALSE);
+            const int shape = due ? GetUpdateRgn(hwnd(), due.Get(), FALSE) : ERROR;
+            if (shape != ERROR) GetRgnBox(due.Get(), &update);
             if (EqualRect(&update, &kWakeUp)) {
                 // Only the list's own wake-up: it redraws what changed by itself. Validated
                 // first: validating this window also validates the children it does not clip.
@@ -184,16 +187,13 @@ LRESULT BoothWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 ThawList();
                 return 0;
             }
-            if (PaintFromPicture()) return 0;
+            if (shape == SIMPLEREGION && PaintFromPicture(update)) return 0;
             Repaint();
             const LRESULT painted = Default(msg, wp, lp);
             // Its children paint after it: the picture is copied at the next booth's paint.
             if (LooksFresh()) SharedLook::Get().Offer(this);
             return painted;
         }
-        case WM_ERASEBKGND:
-            if (drawing_picture_) return 1;  // the picture covers it all
-            return Default(msg, wp, lp);
         case WM_THEMECHANGED:
         case WM_SYSCOLORCHANGE:
             SharedLook::Get().Forget();
@@ -394,31 +394,28 @@ bool BoothWindow::TakePicture(SIZE size, std::uint64_t colours) const {
     return SharedLook::Get().Keep(dc.Get(), size, colours);
 }
 
-bool BoothWindow::PaintFromPicture() {
-    if (!LooksFresh()) return false;
-    // Only a booth to be drawn whole (shown, or uncovered at once): its children are then all
-    // due to be drawn as well, and the picture draws them.
+bool BoothWindow::PaintFromPicture(const RECT& due) {
+    // Only a booth due to be drawn whole (shown, or uncovered at once): its children are then
+    // all due to be drawn as well, and the picture draws them.
     RECT client{};
     GetClientRect(hwnd(), &client);
-    win32::GdiObject<HRGN> due(CreateRectRgn(0, 0, 0, 0));
-    RECT box{};
-    if (!due || GetUpdateRgn(hwnd(), due.Get(), FALSE) != SIMPLEREGION ||
-        GetRgnBox(due.Get(), &box) != SIMPLEREGION || !EqualRect(&box, &client))
-        return false;
+    if (!EqualRect(&due, &client) || !LooksFresh()) return false;
     const SIZE size{client.right, client.bottom};
     const std::uint64_t colours = SystemColours();
     auto& look = SharedLook::Get();
     if (!look.HasPicture(size, colours) && !TakePicture(size, colours)) return false;
 
-    drawing_picture_ = true;
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd(), &ps);
-    drawing_picture_ = false;
-    // The name is this booth's own: its label draws it.
-    RECT name = win32::Window(label_).RectIn(hwnd());
-    ExcludeClipRect(dc, name.left, name.top, name.right, name.bottom);
-    const bool drawn = dc != nullptr && look.Draw(dc, size, colours);
-    EndPaint(hwnd(), &ps);
+    bool drawn = false;
+    {
+        // Without BeginPaint: it would first ask for the erase, through a device context of its
+        // own. The whole booth is due, and validated below.
+        const win32::WindowDc dc(hwnd());
+        // The name is this booth's own: its label draws it.
+        const RECT name = label_.RectIn(hwnd());
+        drawn = dc.Get() != nullptr &&
+                ExcludeClipRect(dc.Get(), name.left, name.top, name.right, name.bottom) != ERROR &&
+                look.Draw(dc.Get(), size, colours);
+    }
     if (!drawn) {
         // Drawn the long way, and copied anew from the next booth that is.
         look.Forget();

@@ -56,8 +56,9 @@ class BoothWindow : public win32::Wnd {
     bool LooksFresh() const;
     bool PaintedWhole() const;  // nothing of it waits to be painted
     bool TakePicture(SIZE size, std::uint64_t colours) const;
-    // Draws a fresh booth due to be drawn whole from the picture of another; false when not.
-    bool PaintFromPicture();
+    // Draws a fresh booth due to be drawn whole (`due`, a plain rectangle) from the picture of
+    // another; false when not.
+    bool PaintFromPicture(const RECT& due);
     LRESULT ButtonMessage(HWND button, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT ListMessage(HWND list, UINT msg, WPARAM wp, LPARAM lp);
     void CatchUpDuration();
@@ -89,7 +90,6 @@ class BoothWindow : public win32::Wnd {
     bool list_frozen_ = false;      // calls came in: the list redraws at the booth's next paint
     bool mirroring_ = false;        // rows and model differ for a moment: no total refresh
     bool duration_behind_ = false;  // the current call's duration cell lags its seconds
-    bool drawing_picture_ = false;  // no erase: the picture covers the booth
 };
 
 }  // namespace tlx::boothctl
