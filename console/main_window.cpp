@@ -263,6 +263,7 @@ bool MainWindow::Start() {
     first_messages_ = tlx::link::MessageFramer(tlx::link::MessageFramer::Mode::kShortMessages);
     StepTimer show("show main");
     window().Show(true);
+    tabs_.booth_pages().SkipHolderPaints(tlx::win32::TabControl(tabs_.hwnd()).Selected());
     building_ = SetTimer(hwnd(), kBuildTimer, USER_TIMER_MINIMUM, nullptr) != 0;
     return true;
 }
