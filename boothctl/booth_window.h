@@ -9,6 +9,7 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -51,6 +52,13 @@ class BoothWindow : public win32::Wnd {
     void OnTimer(UINT_PTR id) override;
     LRESULT OnNotify(NMHDR* header) override;
     void Repaint();
+    // Whether the booth looks like any other booth without calls, but for its name.
+    bool LooksFresh() const;
+    bool PaintedWhole() const;  // nothing of it waits to be painted
+    bool TakePicture(SIZE size, std::uint64_t colours) const;
+    // Draws a fresh booth due to be drawn whole (`due`, a plain rectangle) from the picture of
+    // another; false when not.
+    bool PaintFromPicture(const RECT& due);
     LRESULT ButtonMessage(HWND button, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT ListMessage(HWND list, UINT msg, WPARAM wp, LPARAM lp);
     void CatchUpDuration();

@@ -39,6 +39,9 @@ class BoothPages {
     // Shows the booths of booth page `selected` (counting from 0) once all of them are made,
     // and hides all others.
     void ShowPage(int selected) const;
+    // Leaves the holders of booth page `page`'s controls out of the next painting (called
+    // again once the window is shown: showing it makes everything in it due).
+    void SkipHolderPaints(int page) const;
     bool PageBuilt(int page) const { return build_.PageBuilt(page); }
     bool done() const { return build_.done(); }
 

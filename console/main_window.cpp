@@ -45,6 +45,8 @@ void PlaceHidden(tlx::win32::Dialog& page, HWND parent, int template_id, int x, 
 void PageTabs::Attach(HWND tab, HWND main_window) {
     tab_ = tlx::win32::TabControl(tab);
     main_ = main_window;
+    // The booths cover most of the page area: the tab control paints only around them.
+    SetWindowLongPtrA(tab, GWL_STYLE, GetWindowLongPtrA(tab, GWL_STYLE) | WS_CLIPCHILDREN);
     // Keys typed on the tabs go to them, not to the dialog's keyboard navigation.
     claim_keys_ = tlx::win32::Subclass(tab, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
         return m == WM_GETDLGCODE ? DLGC_WANTALLKEYS : tlx::win32::Subclass::Next(h, m, w, l);
@@ -261,6 +263,7 @@ bool MainWindow::Start() {
     first_messages_ = tlx::link::MessageFramer(tlx::link::MessageFramer::Mode::kShortMessages);
     StepTimer show("show main");
     window().Show(true);
+    tabs_.booth_pages().SkipHolderPaints(tlx::win32::TabControl(tabs_.hwnd()).Selected());
     building_ = SetTimer(hwnd(), kBuildTimer, USER_TIMER_MINIMUM, nullptr) != 0;
     return true;
 }

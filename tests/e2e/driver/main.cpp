@@ -106,6 +106,16 @@ std::wstring TextOf(HWND w) {
     return text;
 }
 
+// As TextOf, but a window that went meanwhile (one a page being made had for a moment) has none.
+std::wstring TextOrNone(HWND w) {
+    try {
+        return TextOf(w);
+    } catch (const Failure&) {
+        if (IsWindow(w)) throw;
+        return {};
+    }
+}
+
 // Polls test() every `every` ms until it holds or `seconds` have passed; tries at least once.
 bool WaitFor(double seconds, DWORD every, const std::function<bool()>& test) {
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
@@ -208,7 +218,7 @@ std::vector<HWND> Matches(const Command& c) {
         return !((!id || GetDlgCtrlID(w) == c.Number(L"--id")) &&
                  (!c.Get(L"--visible") || IsWindowVisible(w)) &&
                  (!childClass || ClassOf(w) == *childClass) &&
-                 (!childText || TextOf(w) == *childText));
+                 (!childText || TextOrNone(w) == *childText));
     });
     std::stable_partition(found.begin(), found.end(), [](HWND w) { return IsWindowVisible(w); });
     return found;
