@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "boothctl/resource.h"
+#include "core/booth/seconds.h"
 #include "core/booth/size.h"
 #include "win32/module.h"
 
@@ -18,7 +19,6 @@ using win32::ThisModule;
 constexpr win32::WindowClass kWindowClass{"CCabineWindow", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,
                                           COLOR_WINDOW};
 constexpr int kCallListId = 117;
-constexpr UINT_PTR kDurationTimer = 1;
 constexpr COLORREF kLabelColour = RGB(97, 120, 173);
 
 // The pixel invalidated to have the booth's paint let a frozen list redraw.
@@ -79,6 +79,50 @@ booth::LocalSeconds LocalNow() {
 
 }  // namespace
 
+// The seconds of the talking booths of a thread, on one timer: a shop of a hundred talking
+// booths with a timer each woke the console (and the window server) a hundred times a second.
+// Each booth keeps its own second, counted from its call's answer; the timer looks every
+// kLookMs which are due, so a second shows at most that much late.
+class SecondsClock {
+  public:
+    static SecondsClock& ThisThread() {
+        static thread_local SecondsClock clock;
+        return clock;
+    }
+    ~SecondsClock() {
+        if (timer_) KillTimer(nullptr, timer_);
+    }
+    void Start(BoothWindow& booth) {
+        schedule_.Start(&booth, GetTickCount64());
+        if (!timer_) timer_ = SetTimer(nullptr, 0, kLookMs, &Look);
+    }
+    void Stop(BoothWindow& booth) {
+        schedule_.Stop(&booth);
+        if (schedule_.empty() && timer_) {
+            KillTimer(nullptr, timer_);
+            timer_ = 0;
+        }
+    }
+
+  private:
+    static constexpr UINT kLookMs = 200;
+
+    static void CALLBACK Look(HWND, UINT, UINT_PTR, DWORD) {
+        SecondsClock& clock = ThisThread();
+        try {
+            // A booth whose call ended leaves the clock during its tick; the others are due
+            // still.
+            for (const void* booth : clock.schedule_.Due(GetTickCount64()))
+                static_cast<BoothWindow*>(const_cast<void*>(booth))->OnTimer(0);
+        } catch (...) {
+            // Out of memory at worst: the seconds catch up at a later look.
+        }
+    }
+
+    booth::SecondsSchedule schedule_;
+    UINT_PTR timer_ = 0;
+};
+
 BoothWindow::~BoothWindow() {
     Destroy();
 }
@@ -135,7 +179,7 @@ void BoothWindow::OnTimer(UINT_PTR) {
     // The end of a call leaves the timer to its next tick (a busy booth connects the next call
     // before then, and setting the timer anew starts its second afresh): stopped here.
     if (effect.rows.empty()) {
-        KillTimer(hwnd(), kDurationTimer);
+        SecondsClock::ThisThread().Stop(*this);
         return;
     }
     // A second of the call changes its duration cell alone. A shop of talking booths did this
@@ -219,7 +263,7 @@ bool BoothWindow::OnCreate() {
 }
 
 void BoothWindow::OnDestroy() {
-    KillTimer(hwnd(), kDurationTimer);
+    SecondsClock::ThisThread().Stop(*this);
     calls_ = booth::CallList();
     mirroring_ = true;
     if (list_) list_.Clear();
@@ -329,7 +373,7 @@ void BoothWindow::Mirror(const booth::Effect& effect) {
         mirroring_ = false;
         if (not_inserted) Complain("Problems with inserting.");
     }
-    if (effect.start_timer) SetTimer(hwnd(), kDurationTimer, 1000, nullptr);
+    if (effect.start_timer && hwnd()) SecondsClock::ThisThread().Start(*this);
     if (effect.refresh_total) RefreshTotal();
 }
 

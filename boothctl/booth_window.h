@@ -45,6 +45,7 @@ class BoothWindow : public win32::Wnd {
     void SetFallbackOwner(HWND owner) { fallback_owner_ = owner; }
 
   private:
+    friend class SecondsClock;  // ticks the call's seconds
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     bool OnCreate() override;
     void OnDestroy() override;
