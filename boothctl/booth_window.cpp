@@ -24,8 +24,9 @@ constexpr COLORREF kLabelColour = RGB(97, 120, 173);
 // The pixel invalidated to have the booth's paint let a frozen list redraw.
 constexpr RECT kWakeUp{0, 0, 1, 1};
 
-// The label font and the state pictures are the same for every booth: made for the first booth
-// window, shared while any exists, released with the last. Booths may live on several threads.
+// The label font, the state pictures and their image list are the same for every booth: made for
+// the first booth window, shared while any exists, released with the last (an image list each
+// held a hundred booths' copies of the pictures). Booths may live on several threads.
 class SharedLook {
   public:
     static SharedLook& Get() {
@@ -46,17 +47,26 @@ class SharedLook {
         // From this library's own module, whatever its file is called.
         if (!pictures_)
             pictures_.Reset(LoadBitmapA(ThisModule(), MAKEINTRESOURCEA(IDB_CALL_STATES)));
+        if (!images_) {
+            images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1));
+            if (pictures_) ImageList_Add(images_.Get(), pictures_.Get(), nullptr);
+        }
         return pictures_.Get();
     }
     void Release() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (users_ == 0 || --users_ > 0) return;
         font_.Reset();
+        images_.Reset();
         pictures_.Reset();
     }
     HFONT font() {
         std::lock_guard<std::mutex> lock(mutex_);
         return font_.Get();
+    }
+    HIMAGELIST images() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return images_.Get();
     }
 
   private:
@@ -64,6 +74,7 @@ class SharedLook {
     int users_ = 0;
     win32::GdiObject<HFONT> font_;
     win32::GdiObject<HBITMAP> pictures_;
+    win32::UniqueImageList images_;
 };
 
 booth::LocalSeconds LocalNow() {
@@ -221,7 +232,8 @@ bool BoothWindow::OnCreate() {
     print_ = child(WS_EX_CLIENTEDGE, "BUTTON", "Print", WS_TABSTOP | BS_PUSHBUTTON,
                    {190, 170, 263, 220});
     label_ = child(0, "STATIC", "", SS_CENTER | SS_CENTERIMAGE, {6, 13, 263, 42});
-    list_ = child(0, WC_LISTVIEWA, "", WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER | LVS_ALIGNLEFT,
+    list_ = child(0, WC_LISTVIEWA, "",
+                  WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER | LVS_ALIGNLEFT | LVS_SHAREIMAGELISTS,
                   {6, 44, 263, 164});
     frame_ = child(0, "BUTTON", "", BS_GROUPBOX | BS_LEFTTEXT,
                    {0, 0, booth::kBoothWidth, booth::kBoothHeight});
@@ -237,18 +249,13 @@ bool BoothWindow::OnCreate() {
     print_clicks_ = win32::Subclass(print_, this, &BoothWindow::ButtonMessage);
     list_reads_ = win32::Subclass(list_, this, &BoothWindow::ListMessage);
 
-    images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1));
     look_ = true;
-    HBITMAP pictures = SharedLook::Get().Acquire();
-    if (pictures == nullptr)
-        Complain("Problems with bitmap.");
-    else
-        ImageList_Add(images_.Get(), pictures, nullptr);
+    if (SharedLook::Get().Acquire() == nullptr) Complain("Problems with bitmap.");
 
     for (int i = 0; i < static_cast<int>(booth::kColumnCount); ++i)
         if (!list_.InsertColumn(i, booth::kColumnTitles[i], 100))
             Complain("Problem with creating.");
-    list_.SetImageList(images_.Get());
+    list_.SetImageList(SharedLook::Get().images());
     list_.AddExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
 
     // Shared by every booth; not this window's to delete.
@@ -272,10 +279,8 @@ void BoothWindow::OnDestroy() {
     print_clicks_.Reset();
     list_reads_.Reset();
     duration_behind_ = false;
-    // The list destroys the image list it holds when it goes itself, after us: take it back
-    // first so the pictures are freed once, here.
-    if (images_ && list_) list_.SetImageList(nullptr);
-    images_.Reset();
+    // The shared image list may go with this window's release, before the list itself.
+    if (list_) list_.SetImageList(nullptr);
     label_brush_.Reset();
     if (look_) SharedLook::Get().Release();
     look_ = false;

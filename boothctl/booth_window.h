@@ -74,7 +74,6 @@ class BoothWindow : public win32::Wnd {
     win32::ListView list_;
     win32::Window frame_;
     win32::Subclass total_clicks_, print_clicks_, list_reads_;
-    win32::UniqueImageList images_;
     win32::GdiObject<HBRUSH> label_brush_;
     bool look_ = false;  // this window counts as a user of the shared font and pictures
     booth::CallList calls_;
