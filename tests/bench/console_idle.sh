@@ -3,7 +3,7 @@
 # up, so each booth control counts its call's duration every second. Once the console has
 # nothing else to do, measures SECONDS (default 30) of processor time of the console, of
 # wineserver and of this session's X server (utime + stime from /proc), and the console's
-# resident memory. Figures only; nothing here is a timed test.
+# resident memory with where it lies. Figures only; nothing here is a timed test.
 #   tests/bench/console_idle.sh [SECONDS] [BOOTHS]
 set -u
 SPAN=${1:-30}
@@ -43,13 +43,27 @@ read -r t0 c0 s0 x0 < <(now)
 sleep "$SPAN"  # the measured span: the console is left alone, nothing is waited for
 read -r t1 c1 s1 x1 < <(now)
 RSS=$(awk '/^VmRSS/ {print $2}' "/proc/$CONSOLE/status")
+# Where the resident memory lies, by kind of mapping.
+MEMORY=$(awk '/^[0-9a-f]+-[0-9a-f]+ / {
+        n = $6; k = "heaps and stacks"
+        if (n ~ /Tellarix/) k = "our program and control"
+        else if (n ~ /SYSV/) k = "window surface"
+        else if (n ~ /\.(dll|drv|exe)$/) k = "Windows DLLs"
+        else if (n ~ /\.so/) k = "Unix libraries"
+        else if (n != "" && n !~ /^\[/) k = "other files"
+    }
+    /^Rss:/ { kb[k] += $2 }
+    END { split("our program and control|Windows DLLs|Unix libraries|other files|window surface|" \
+                "heaps and stacks", kinds, "|")
+          for (i = 1; i in kinds; ++i) printf "%s%s %.1f", (i > 1 ? ", " : ""), kinds[i], kb[kinds[i]] / 1024 }' \
+    "/proc/$CONSOLE/smaps")
 tlx_screenshot idle-talking
 
 awk -v hz="$(getconf CLK_TCK)" -v t0="$t0" -v t1="$t1" -v n="$BOOTHS" -v s="$SPAN" \
-    -v c=$((c1 - c0)) -v w=$((s1 - s0)) -v x=$((x1 - x0)) -v rss="$RSS" 'BEGIN {
+    -v c=$((c1 - c0)) -v w=$((s1 - s0)) -v x=$((x1 - x0)) -v rss="$RSS" -v memory="$MEMORY" 'BEGIN {
     f = 100 / hz / (t1 - t0)
     printf "idle, %d talking booths, %d s: console %.1f %% of a core, wineserver %.1f %%, X server %.1f %%, together %.1f %%\n",
         n, s, c * f, w * f, x * f, (c + w + x) * f
-    printf "idle, %d talking booths: console resident %.1f MB\n", n, rss / 1024
+    printf "idle, %d talking booths: console resident %.1f MB (%s)\n", n, rss / 1024, memory
     print "goal: <= 3 % of a core together, <= 36 MB resident"
 }'
