@@ -43,20 +43,9 @@ read -r t0 c0 s0 x0 < <(now)
 sleep "$SPAN"  # the measured span: the console is left alone, nothing is waited for
 read -r t1 c1 s1 x1 < <(now)
 RSS=$(awk '/^VmRSS/ {print $2}' "/proc/$CONSOLE/status")
-# Where the resident memory lies, by kind of mapping.
-MEMORY=$(awk '/^[0-9a-f]+-[0-9a-f]+ / {
-        n = $6; k = "heaps and stacks"
-        if (n ~ /Tellarix/) k = "our program and control"
-        else if (n ~ /SYSV/) k = "window surface"
-        else if (n ~ /\.(dll|drv|exe)$/) k = "Windows DLLs"
-        else if (n ~ /\.so/) k = "Unix libraries"
-        else if (n != "" && n !~ /^\[/) k = "other files"
-    }
-    /^Rss:/ { kb[k] += $2 }
-    END { split("our program and control|Windows DLLs|Unix libraries|other files|window surface|" \
-                "heaps and stacks", kinds, "|")
-          for (i = 1; i in kinds; ++i) printf "%s%s %.1f", (i > 1 ? ", " : ""), kinds[i], kb[kinds[i]] / 1024 }' \
-    "/proc/$CONSOLE/smaps")
+MEMORY=$(awk '/^[0-9a-f]+-/ { k = $6 ~ /Tellarix/ ? 1 : $6 ~ /\.(dll|drv)$/ ? 2 : $6 ~ /\.so/ ? 3 : $6 ~ /SYSV/ ? 4 : 5 }
+    /^Rss:/ { kb[k] += $2 } END { printf "program %.1f, DLLs %.1f, Unix libraries %.1f, window surface " \
+    "%.1f, heaps, stacks and data files %.1f", kb[1] / 1024, kb[2] / 1024, kb[3] / 1024, kb[4] / 1024, kb[5] / 1024 }' "/proc/$CONSOLE/smaps")
 tlx_screenshot idle-talking
 
 awk -v hz="$(getconf CLK_TCK)" -v t0="$t0" -v t1="$t1" -v n="$BOOTHS" -v s="$SPAN" \

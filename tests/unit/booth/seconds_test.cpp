@@ -7,45 +7,31 @@
 namespace tlx::booth {
 namespace {
 
-// Booths a, b and c on one clock: each step starts (+), stops (-) or looks (?) at a time in
-// milliseconds; a look gives the booths whose second came, in the order they were started.
+// Booths a, b, c on one clock: at each millisecond given one starts (+) or stops (-), or the clock
+// looks (?) and gives those whose second came. A look at 2900 is late for all three, a's new call
+// at 3000 starts afresh, looks two seconds late catch up a second each.
 TEST(SecondsSchedule, EachBoothCountsFromItsOwnAnswer) {
-    const char a = 'a', b = 'b', c = 'c';
-    const auto name = [&](const void* p) { return *static_cast<const char*>(p); };
-    struct Step {
-        char op;
-        const char* booth;
+    static const char booths[] = "abc";
+    const struct {
+        char op, booth;
         SecondsSchedule::Millis at;
         std::string due;
-    };
-    const Step steps[] = {
-        {'+', &a, 0, ""},
-        {'+', &b, 500, ""},
-        {'?', nullptr, 999, ""},
-        {'?', nullptr, 1000, "a"},  // a's first second, b's still to come
-        {'?', nullptr, 1200, ""},
-        {'?', nullptr, 1700, "b"},
-        {'+', &c, 1800, ""},
-        {'?', nullptr, 2900, "abc"},  // looked late: all at once
-        {'+', &a, 3000, ""},          // a new call: a starts afresh
-        {'-', &b, 3000, ""},
-        {'?', nullptr, 3900, "c"},
-        {'?', nullptr, 4000, "a"},
-        {'?', nullptr, 6000, "ca"},  // two seconds late: one now, one at the next look
-        {'?', nullptr, 6000, "ca"},
-        {'?', nullptr, 6000, ""},
-    };
+    } steps[] = {{'+', 'a', 0, ""},    {'+', 'b', 500, ""},   {'?', 0, 999, ""},
+                 {'?', 0, 1000, "a"},  {'?', 0, 1200, ""},    {'?', 0, 1700, "b"},
+                 {'+', 'c', 1800, ""}, {'?', 0, 2900, "abc"}, {'+', 'a', 3000, ""},
+                 {'-', 'b', 3000, ""}, {'?', 0, 3900, "c"},   {'?', 0, 4000, "a"},
+                 {'?', 0, 6000, "ca"}, {'?', 0, 6000, "ca"},  {'?', 0, 6000, ""}};
     SecondsSchedule clock;
-    for (const Step& s : steps) {
-        std::string got;
-        if (s.op == '+') clock.Start(s.booth, s.at);
-        if (s.op == '-') clock.Stop(s.booth);
+    for (const auto& s : steps) {
+        const char* booth = booths + (s.booth ? s.booth - 'a' : 0);
+        std::string due;
+        if (s.op == '+') clock.Start(booth, s.at);
+        if (s.op == '-') clock.Stop(booth);
         if (s.op == '?')
-            for (const void* booth : clock.Due(s.at)) got += name(booth);
-        EXPECT_EQ(got, s.due) << s.op << " at " << s.at;
+            for (const void* b : clock.Due(s.at)) due += *static_cast<const char*>(b);
+        EXPECT_EQ(due, s.due) << s.op << s.booth << " at " << s.at;
     }
-    clock.Stop(&a);
-    clock.Stop(&c);
+    for (const char* booth : {booths, booths + 2}) clock.Stop(booth);
     EXPECT_TRUE(clock.empty());
 }
 
