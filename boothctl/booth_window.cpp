@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "boothctl/resource.h"
+#include "core/booth/seconds.h"
 #include "core/booth/size.h"
 #include "win32/module.h"
 
@@ -19,7 +20,6 @@ using win32::ThisModule;
 constexpr win32::WindowClass kWindowClass{"CCabineWindow", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,
                                           COLOR_WINDOW};
 constexpr int kCallListId = 117;
-constexpr UINT_PTR kDurationTimer = 1;
 constexpr COLORREF kLabelColour = RGB(97, 120, 173);
 constexpr int kColumnWidth = 100;
 constexpr const char* kNoCalls = "No calls";
@@ -27,8 +27,9 @@ constexpr const char* kNoCalls = "No calls";
 // The pixel invalidated to have the booth's paint let a frozen list redraw.
 constexpr RECT kWakeUp{0, 0, 1, 1};
 
-// The label font and the state pictures are the same for every booth: made for the first booth
-// window, shared while any exists, released with the last. Booths may live on several threads.
+// The label font, the state pictures and their image list are the same for every booth: made for
+// the first booth window, shared while any exists, released with the last (an image list each
+// held a hundred booths' copies of the pictures). Booths may live on several threads.
 class SharedLook {
   public:
     static SharedLook& Get() {
@@ -49,12 +50,17 @@ class SharedLook {
         // From this library's own module, whatever its file is called.
         if (!pictures_)
             pictures_.Reset(LoadBitmapA(ThisModule(), MAKEINTRESOURCEA(IDB_CALL_STATES)));
+        if (!images_) {
+            images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1));
+            if (pictures_) ImageList_Add(images_.Get(), pictures_.Get(), nullptr);
+        }
         return pictures_.Get();
     }
     void Release() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (users_ == 0 || --users_ > 0) return;
         font_.Reset();
+        images_.Reset();
         pictures_.Reset();
         picture_.Reset();
         source_ = nullptr;
@@ -62,6 +68,10 @@ class SharedLook {
     HFONT font() {
         std::lock_guard<std::mutex> lock(mutex_);
         return font_.Get();
+    }
+    HIMAGELIST images() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return images_.Get();
     }
 
     // The look of a booth without calls, but for its name: copied from the first such booth
@@ -125,6 +135,7 @@ class SharedLook {
     int users_ = 0;
     win32::GdiObject<HFONT> font_;
     win32::GdiObject<HBITMAP> pictures_;
+    win32::UniqueImageList images_;
     win32::GdiObject<HBITMAP> picture_;
     SIZE picture_size_{};
     std::uint64_t picture_colours_ = 0;
@@ -156,6 +167,50 @@ booth::LocalSeconds LocalNow() {
 }
 
 }  // namespace
+
+// The seconds of the talking booths of a thread, on one timer: a shop of a hundred talking
+// booths with a timer each woke the console (and the window server) a hundred times a second.
+// Each booth keeps its own second, counted from its call's answer; the timer looks every
+// kLookMs which are due, so a second shows at most that much late.
+class SecondsClock {
+  public:
+    static SecondsClock& ThisThread() {
+        static thread_local SecondsClock clock;
+        return clock;
+    }
+    ~SecondsClock() {
+        if (timer_) KillTimer(nullptr, timer_);
+    }
+    void Start(BoothWindow& booth) {
+        schedule_.Start(&booth, GetTickCount64());
+        if (!timer_) timer_ = SetTimer(nullptr, 0, kLookMs, &Look);
+    }
+    void Stop(BoothWindow& booth) {
+        schedule_.Stop(&booth);
+        if (schedule_.empty() && timer_) {
+            KillTimer(nullptr, timer_);
+            timer_ = 0;
+        }
+    }
+
+  private:
+    static constexpr UINT kLookMs = 200;
+
+    static void CALLBACK Look(HWND, UINT, UINT_PTR, DWORD) {
+        SecondsClock& clock = ThisThread();
+        try {
+            // A booth whose call ended leaves the clock during its tick; the others are due
+            // still.
+            for (const void* booth : clock.schedule_.Due(GetTickCount64()))
+                static_cast<BoothWindow*>(const_cast<void*>(booth))->OnTimer(0);
+        } catch (...) {
+            // Out of memory at worst: the seconds catch up at a later look.
+        }
+    }
+
+    booth::SecondsSchedule schedule_;
+    UINT_PTR timer_ = 0;
+};
 
 BoothWindow::~BoothWindow() {
     Destroy();
@@ -224,7 +279,7 @@ void BoothWindow::OnTimer(UINT_PTR) {
     // The end of a call leaves the timer to its next tick (a busy booth connects the next call
     // before then, and setting the timer anew starts its second afresh): stopped here.
     if (effect.rows.empty()) {
-        KillTimer(hwnd(), kDurationTimer);
+        SecondsClock::ThisThread().Stop(*this);
         return;
     }
     // A second of the call changes its duration cell alone. A shop of talking booths did this
@@ -266,7 +321,8 @@ bool BoothWindow::OnCreate() {
     print_ = child(WS_EX_CLIENTEDGE, "BUTTON", "Print", WS_TABSTOP | BS_PUSHBUTTON,
                    {190, 170, 263, 220});
     label_ = child(0, "STATIC", "", SS_CENTER | SS_CENTERIMAGE, {6, 13, 263, 42});
-    list_ = child(0, WC_LISTVIEWA, "", WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER | LVS_ALIGNLEFT,
+    list_ = child(0, WC_LISTVIEWA, "",
+                  WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER | LVS_ALIGNLEFT | LVS_SHAREIMAGELISTS,
                   {6, 44, 263, 164});
     frame_ = child(0, "BUTTON", "", BS_GROUPBOX | BS_LEFTTEXT,
                    {0, 0, booth::kBoothWidth, booth::kBoothHeight});
@@ -282,18 +338,13 @@ bool BoothWindow::OnCreate() {
     print_clicks_ = win32::Subclass(print_, this, &BoothWindow::ButtonMessage);
     list_reads_ = win32::Subclass(list_, this, &BoothWindow::ListMessage);
 
-    images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1));
     look_ = true;
-    HBITMAP pictures = SharedLook::Get().Acquire();
-    if (pictures == nullptr)
-        Complain("Problems with bitmap.");
-    else
-        ImageList_Add(images_.Get(), pictures, nullptr);
+    if (SharedLook::Get().Acquire() == nullptr) Complain("Problems with bitmap.");
 
     for (int i = 0; i < static_cast<int>(booth::kColumnCount); ++i)
         if (!list_.InsertColumn(i, booth::kColumnTitles[i], kColumnWidth))
             Complain("Problem with creating.");
-    list_.SetImageList(images_.Get());
+    list_.SetImageList(SharedLook::Get().images());
     list_.AddExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
 
     // Shared by every booth; not this window's to delete.
@@ -309,7 +360,7 @@ bool BoothWindow::OnCreate() {
 
 void BoothWindow::OnDestroy() {
     SharedLook::Get().Withdraw(this);
-    KillTimer(hwnd(), kDurationTimer);
+    SecondsClock::ThisThread().Stop(*this);
     calls_ = booth::CallList();
     mirroring_ = true;
     if (list_) list_.Clear();
@@ -318,10 +369,8 @@ void BoothWindow::OnDestroy() {
     print_clicks_.Reset();
     list_reads_.Reset();
     duration_behind_ = false;
-    // The list destroys the image list it holds when it goes itself, after us: take it back
-    // first so the pictures are freed once, here.
-    if (images_ && list_) list_.SetImageList(nullptr);
-    images_.Reset();
+    // The shared image list may go with this window's release, before the list itself.
+    if (list_) list_.SetImageList(nullptr);
     label_brush_.Reset();
     if (look_) SharedLook::Get().Release();
     look_ = false;
@@ -497,7 +546,7 @@ void BoothWindow::Mirror(const booth::Effect& effect) {
         mirroring_ = false;
         if (not_inserted) Complain("Problems with inserting.");
     }
-    if (effect.start_timer) SetTimer(hwnd(), kDurationTimer, 1000, nullptr);
+    if (effect.start_timer && hwnd()) SecondsClock::ThisThread().Start(*this);
     if (effect.refresh_total) RefreshTotal();
 }
 

@@ -46,6 +46,7 @@ class BoothWindow : public win32::Wnd {
     void SetFallbackOwner(HWND owner) { fallback_owner_ = owner; }
 
   private:
+    friend class SecondsClock;  // ticks the call's seconds
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     bool OnCreate() override;
     void OnDestroy() override;
@@ -81,7 +82,6 @@ class BoothWindow : public win32::Wnd {
     win32::ListView list_;
     win32::Window frame_;
     win32::Subclass total_clicks_, print_clicks_, list_reads_;
-    win32::UniqueImageList images_;
     win32::GdiObject<HBRUSH> label_brush_;
     bool look_ = false;  // this window counts as a user of the shared font and pictures
     booth::CallList calls_;

@@ -64,30 +64,41 @@ void CWebBrowser2::Navigate(const std::string& url) {
 }
 
 bool WebPage::OnInitDialog() {
-    // The template holds the place (and the words for a system without a browser).
-    const tlx::win32::Window place(Item(IDC_BROWSER));
-    const RECT rect = place.RectIn(hwnd());
-    place.Show(false);
-    if (browser_.Create(hwnd(), rect, IDC_BROWSER)) {
-        DestroyWindow(place);
-    } else {
-        place.SetText(tlx::console::texts::kNoWebBrowser);
-        place.Show(true);
-    }
+    // The template holds the browser's place (and the words for a system without one).
+    tlx::win32::Window(Item(IDC_BROWSER)).Show(false);
     return true;
 }
 
-void WebPage::Open(std::string_view web_address, std::string_view user, std::string_view password) {
+bool WebPage::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    if (msg == WM_SHOWWINDOW && wparam) OnShown();
+    return Dialog::OnMessage(msg, wparam, lparam, result);
+}
+
+void WebPage::OnShown() {
+    if (!browser_tried_) {
+        browser_tried_ = true;
+        const tlx::win32::Window place(Item(IDC_BROWSER));
+        if (browser_.Create(hwnd(), place.RectIn(hwnd()), IDC_BROWSER)) {
+            DestroyWindow(place);
+        } else {
+            place.SetText(tlx::console::texts::kNoWebBrowser);
+            place.Show(true);
+        }
+    }
     RECT page{};
     GetWindowRect(hwnd(), &page);
     browser_.Resize(page.right - page.left, page.bottom - page.top);
+    if (address_.empty()) return;
+    browser_.Navigate(address_);
+    address_.clear();
+}
+
+void WebPage::Open(std::string_view web_address, std::string_view user, std::string_view password) {
     address_ = tlx::console::WebLoginAddress(web_address, user, password);
 }
 
 void WebPage::NavigateNow() {
-    if (address_.empty()) return;
-    browser_.Navigate(address_);
-    address_.clear();
+    if (IsWindowVisible(hwnd())) OnShown();
 }
 
 }  // namespace tlx::console

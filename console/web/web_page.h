@@ -34,23 +34,31 @@ class CWebBrowser2 {
     ComPtr<IDispatch> dispatch_;
 };
 
+// The browser is made the first time the page is shown: until the operator looks at the
+// server's pages it would only hold memory (its libraries and their heap).
 class WebPage : public tlx::win32::Dialog {
   public:
-    // After every login: the browser takes the page's size and keeps the server's login page
-    // with the operator's user name and password for NavigateNow.
+    // After every login: keeps the server's login page with the operator's user name and
+    // password, opened once the page is in view.
     void Open(std::string_view web_address, std::string_view user, std::string_view password);
-    // Opens the page kept by the last Open, once. Called after the booth pages are made: the
-    // browser may hold the calling thread while it opens an address.
+    // Opens the page kept by the last Open, once, if the page is in view; otherwise that
+    // happens when it is next shown. The browser may hold the calling thread while it opens
+    // an address, so a login's booth pages come first.
     void NavigateNow();
     // Before the connection closes when the main window does.
     void CloseBrowser() { browser_.Destroy(); }
 
   protected:
     bool OnInitDialog() override;
+    bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
   private:
+    // The page coming into view: the browser made if need be, sized, the kept page opened.
+    void OnShown();
+
     CWebBrowser2 browser_;
-    std::string address_;  // kept until NavigateNow
+    bool browser_tried_ = false;  // made, or the system has none: not tried again
+    std::string address_;         // kept until opened
 };
 
 }  // namespace tlx::console

@@ -3,7 +3,7 @@
 # up, so each booth control counts its call's duration every second. Once the console has
 # nothing else to do, measures SECONDS (default 30) of processor time of the console, of
 # wineserver and of this session's X server (utime + stime from /proc), and the console's
-# resident memory. Figures only; nothing here is a timed test.
+# resident memory with where it lies. Figures only; nothing here is a timed test.
 #   tests/bench/console_idle.sh [SECONDS] [BOOTHS]
 set -u
 SPAN=${1:-30}
@@ -43,13 +43,16 @@ read -r t0 c0 s0 x0 < <(now)
 sleep "$SPAN"  # the measured span: the console is left alone, nothing is waited for
 read -r t1 c1 s1 x1 < <(now)
 RSS=$(awk '/^VmRSS/ {print $2}' "/proc/$CONSOLE/status")
+MEMORY=$(awk '/^[0-9a-f]+-/ { k = $6 ~ /Tellarix/ ? 1 : $6 ~ /\.(dll|drv)$/ ? 2 : $6 ~ /\.so/ ? 3 : $6 ~ /SYSV/ ? 4 : 5 }
+    /^Rss:/ { kb[k] += $2 } END { printf "program %.1f, DLLs %.1f, Unix libraries %.1f, window surface " \
+    "%.1f, heaps, stacks and data files %.1f", kb[1] / 1024, kb[2] / 1024, kb[3] / 1024, kb[4] / 1024, kb[5] / 1024 }' "/proc/$CONSOLE/smaps")
 tlx_screenshot idle-talking
 
 awk -v hz="$(getconf CLK_TCK)" -v t0="$t0" -v t1="$t1" -v n="$BOOTHS" -v s="$SPAN" \
-    -v c=$((c1 - c0)) -v w=$((s1 - s0)) -v x=$((x1 - x0)) -v rss="$RSS" 'BEGIN {
+    -v c=$((c1 - c0)) -v w=$((s1 - s0)) -v x=$((x1 - x0)) -v rss="$RSS" -v memory="$MEMORY" 'BEGIN {
     f = 100 / hz / (t1 - t0)
     printf "idle, %d talking booths, %d s: console %.1f %% of a core, wineserver %.1f %%, X server %.1f %%, together %.1f %%\n",
         n, s, c * f, w * f, x * f, (c + w + x) * f
-    printf "idle, %d talking booths: console resident %.1f MB\n", n, rss / 1024
+    printf "idle, %d talking booths: console resident %.1f MB (%s)\n", n, rss / 1024, memory
     print "goal: <= 3 % of a core together, <= 36 MB resident"
 }'

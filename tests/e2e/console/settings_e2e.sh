@@ -131,24 +131,29 @@ case_settings() {
     expect_eq Window "$(ini ALIASES 9)" "the change saved on the way out"
 }
 
-# The web page opens the server's page logged in, after every login: the request line as the
-# simulator received it.
+# The web page opens the server's page logged in, after every login, once its tab is chosen
+# (not before: the browser is made then): the request line as the simulator received it.
+web_tab_opens() {  # n what: nothing asked for after the build, then the n-th page on the tab
+    ui idle --title Tellarix --child-class SysTabControl32 >/dev/null || fail "the console kept busy"
+    expect_eq "" "$(web_request "$1")" "no page asked for before the tab is chosen"
+    page tab-select --child-class SysTabControl32 1 >/dev/null
+    wait_match "$2" "the page of login $1" 30 web_request "$1"
+}
 case_web() {
     start_sim --user demo --password demo --account 'anna p&w=1+ #%' --booths 1,2 \
         --http 127.0.0.1:0
     console_at 127.0.0.1 "$SIM_PORT"
     press_login
     wait_main_window
-    wait_match '"request":"GET /Login.aspx?login=demo&password=demo HTTP/1.1","status":200' \
-        "first login's page" 30 web_request 1
+    web_tab_opens 1 '"request":"GET /Login.aspx?login=demo&password=demo HTTP/1.1","status":200'
     ctl drop
     wait_status "Please enter your Login and Password..." 30
     page set-text --id 1004 --value anna \
         :: set-text --title Tellarix --id 1005 --value 'p&w=1+ #%' >/dev/null
     press_login
     wait_main_window
-    wait_match '"request":"GET /Login.aspx?login=anna&password=p%26w%3D1%2B%20%23%25 HTTP/1.1",'\
-'"status":200' "second login's page, the password encoded" 30 web_request 2
+    web_tab_opens 2 '"request":"GET /Login.aspx?login=anna&password=p%26w%3D1%2B%20%23%25 HTTP/1.1",'\
+'"status":200'
     # The browser fills the page: 25 pixels narrower and 35 lower than the tab control.
     local tab_w tab_h left top right bottom
     IFS=, read -r _ _ tab_w tab_h <<<"$(page find --child-class SysTabControl32 | cut -f4)"
@@ -158,7 +163,6 @@ case_web() {
     # Keys typed into the page go to the browser before the dialog's navigation. Wine's browser
     # has no page engine and declines them all, so here they only must not disturb the console
     # nor reach the server; that the control is asked first is the container tests' to show.
-    page tab-select --child-class SysTabControl32 1 >/dev/null
     local browser
     browser=$(ui find --hwnd "$(page find --id 1022 | cut -f1)" --child-class 'Shell Embedding' | head -1 | cut -f1)
     [ -n "$browser" ] || fail "no browser window in the page"
