@@ -97,7 +97,6 @@ bool PageTabs::BuildOnce() {
     if (web_.exists()) OpenWeb();
     PlacePage(console::PageKind::kSettings, false);
     PlacePage(console::PageKind::kBills, false);
-    navigated_ = false;
 
     built_ = true;
     for (auto it = titles.end() - 3; it != titles.end(); ++it) tab_.Append(*it);
@@ -159,12 +158,6 @@ bool PageTabs::ContinueBuild() {
     if (!web_.exists()) {
         MakePage(console::PageKind::kWeb);
         return web_.exists();
-    }
-    if (!navigated_) {
-        StepTimer navigate("navigate");
-        web_.NavigateNow();
-        navigated_ = true;
-        return true;
     }
     if (!bills_.exists()) {
         MakePage(console::PageKind::kBills);

@@ -70,8 +70,7 @@ class PageTabs {
     tlx::win32::Subclass claim_keys_;
     HWND main_ = nullptr;
     bool built_ = false;
-    bool navigated_ = false;  // this login's address opened
-    POINT page_origin_{};     // where the web, settings and bills pages lie
+    POINT page_origin_{};  // where the web, settings and bills pages lie
     SIZE web_size_{};
     tlx::console::PageGrid grid_;
     BoothPages booth_pages_;

@@ -97,8 +97,4 @@ void WebPage::Open(std::string_view web_address, std::string_view user, std::str
     address_ = tlx::console::WebLoginAddress(web_address, user, password);
 }
 
-void WebPage::NavigateNow() {
-    if (IsWindowVisible(hwnd())) OnShown();
-}
-
 }  // namespace tlx::console

@@ -41,10 +41,6 @@ class WebPage : public tlx::win32::Dialog {
     // After every login: keeps the server's login page with the operator's user name and
     // password, opened once the page is in view.
     void Open(std::string_view web_address, std::string_view user, std::string_view password);
-    // Opens the page kept by the last Open, once, if the page is in view; otherwise that
-    // happens when it is next shown. The browser may hold the calling thread while it opens
-    // an address, so a login's booth pages come first.
-    void NavigateNow();
     // Before the connection closes when the main window does.
     void CloseBrowser() { browser_.Destroy(); }
 
