@@ -254,11 +254,14 @@ bool MainWindow::Start() {
         receiver_.Start(hwnd(), &closing_, std::move(first_messages_));
     }
     first_messages_ = tlx::link::MessageFramer(tlx::link::MessageFramer::Mode::kShortMessages);
+    return true;
+}
+
+void MainWindow::Open() {
     StepTimer show("show main");
     window().Show(true);
     tabs_.booth_pages().SkipHolderPaints(tlx::win32::TabControl(tabs_.hwnd()).Selected());
     building_ = SetTimer(hwnd(), kBuildTimer, USER_TIMER_MINIMUM, nullptr) != 0;
-    return true;
 }
 
 void MainWindow::StopBuild() {

@@ -93,6 +93,10 @@ class MainWindow : public tlx::win32::Dialog {
     // Sizes the window to the work area, builds the pages and starts receiving. False when
     // the booth controls could not be made.
     bool Start();
+    // Shows the started window and goes on building its pages between messages.
+    void Open();
+    // Started and not lost or closed since.
+    bool running() const { return !closing_; }
 
     void SetWorkArea(const tlx::console::Rect& area) { work_area_ = area; }
     void SetWebAddress(std::string address) { tabs_.SetWebAddress(std::move(address)); }

@@ -154,19 +154,39 @@ bool LoginDialog::PostLogin() {
     main_window_.SetFirstMessages(std::move(start.framer));
     // The main window opens on a message of its own, so the window's thread answers between
     // the server's answer and the booths' first page.
-    if (PostMessageA(hwnd(), kWmOpenSession, 0, 0)) {
-        session_pending_ = true;
+    session_pending_ = true;
+    if (PostMessageA(hwnd(), kWmOpenSession, static_cast<WPARAM>(SessionStep::kStart), 0))
         return true;
-    }
-    return OpenSession();
+    return OpenSession(SessionStep::kStart);
 }
 
-bool LoginDialog::OpenSession() {
+bool LoginDialog::OpenSession(SessionStep step) {
+    // The next step on its own message; should posting fail, at once.
+    auto then = [&](SessionStep next) {
+        return PostMessageA(hwnd(), kWmOpenSession, static_cast<WPARAM>(next), 0) ||
+               OpenSession(next);
+    };
+    // The connection lost between two steps: the login window is back, nothing more to do.
+    if (step != SessionStep::kStart && !main_window_.running()) {
+        session_pending_ = attempting_ = false;
+        return true;
+    }
+    switch (step) {
+        case SessionStep::kStart:
+            if (!main_window_.exists() && !main_window_.Create()) break;
+            if (!main_window_.Start()) break;
+            return then(SessionStep::kShow);
+        case SessionStep::kShow:
+            main_window_.Open();
+            return then(SessionStep::kHide);
+        case SessionStep::kHide:
+            window().Show(false);
+            session_pending_ = false;
+            attempting_ = false;
+            return true;
+    }
     session_pending_ = false;
-    if (!main_window_.exists() && !main_window_.Create()) return false;
-    if (!main_window_.Start()) return false;
-    window().Show(false);
-    return true;
+    return false;
 }
 
 bool LoginDialog::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
@@ -174,12 +194,11 @@ bool LoginDialog::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
     result = 0;
     if (!session_pending_) return true;
     try {
-        if (!OpenSession()) PostQuitMessage(0);
+        if (!OpenSession(static_cast<SessionStep>(wparam))) PostQuitMessage(0);
     } catch (...) {
-        attempting_ = false;
+        session_pending_ = attempting_ = false;
         throw;
     }
-    attempting_ = false;
     return true;
 }
 

@@ -34,7 +34,10 @@ class LoginDialog : public tlx::win32::Dialog {
     // when the main window could not be started.
     bool PostLogin();
     // The main window and the receiving thread; false when the main window could not start.
-    bool OpenSession();
+    // In steps, each on a message of its own (start, show, hide the login window), so the
+    // window's thread answers between them.
+    enum class SessionStep : WPARAM { kStart, kShow, kHide };
+    bool OpenSession(SessionStep step);
     static constexpr UINT kWmOpenSession = WM_APP + 1;
 
     SettingsStore& settings_;

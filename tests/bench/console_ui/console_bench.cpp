@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Start failed\n");
         return 1;
     }
+    app.main_window.Open();  // the login window's next step
     const double t1 = tlx::win32::CounterSeconds();
     auto& tabs = app.main_window.tabs();
     DrainUntil(app.main_window.hwnd(), [&] { return tabs.booth_pages().PageBuilt(0); });
