@@ -37,6 +37,15 @@ std::string CallAmounts(std::string_view where) {
 
 }  // namespace
 
+RateFigures RateFiguresAt(sqlite3_stmt* s, int first) {
+    RateFigures r;
+    if (sqlite3_column_type(s, first) != SQLITE_NULL) r.hundredths = sqlite3_column_int(s, first);
+    r.cost = sqlite3_column_int64(s, first + 1);
+    r.tax = sqlite3_column_int64(s, first + 2);
+    r.with_tax = sqlite3_column_int64(s, first + 3);
+    return r;
+}
+
 int RateOf(Cents cost, Cents tax) {
     if (cost == 0) return 0;
     std::int64_t num = tax * 10000, den = cost;
@@ -155,15 +164,8 @@ RatesCheck WalkRates(sqlite3* db, std::int64_t first, bool written_order, bool& 
             if (!written_order) return not_stored(of(stored));
             disordered = true;
         }
-        for (; row && of(stored) == id; row = step(stored)) {
-            RateFigures r;
-            if (sqlite3_column_type(stored.get(), 1) != SQLITE_NULL)
-                r.hundredths = sqlite3_column_int(stored.get(), 1);
-            r.cost = sqlite3_column_int64(stored.get(), 2);
-            r.tax = sqlite3_column_int64(stored.get(), 3);
-            r.with_tax = sqlite3_column_int64(stored.get(), 4);
-            found.push_back(r);
-        }
+        for (; row && of(stored) == id; row = step(stored))
+            found.push_back(RateFiguresAt(stored.get(), 1));
         if (disordered) return check;
         // A bill without a summary was written by a program that knows none (an older console
         // on the same store): the X figures read its calls, so nothing is wrong.

@@ -11,12 +11,16 @@
 #include "core/billing/day_close.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tlx::billing {
 
 // A call's tax rate: tax / cost in hundredths of a percent, halves away from zero; 0 for a
 // call that cost nothing.
 int RateOf(Cents cost, Cents tax);
+// One rate's figures from the current row: rate (NULL for no calls), cost, tax and cost with
+// tax in cents, from column `first` on.
+RateFigures RateFiguresAt(sqlite3_stmt* s, int first);
 // Adds amounts to the figures of their rate (a new line for a rate not seen yet).
 void AddToRate(std::vector<RateFigures>& rates, std::optional<int> rate, Cents cost, Cents tax,
                Cents with_tax);

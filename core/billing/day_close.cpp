@@ -556,15 +556,8 @@ std::optional<DayClose> ReadClose(sqlite3* db, std::int64_t number) {
     if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
     DayClose z = CloseFromRow(s.get());
     sqlite3_bind_int64(rates.get(), 1, number);
-    while (sqlite3_step(rates.get()) == SQLITE_ROW) {
-        RateFigures r;
-        if (sqlite3_column_type(rates.get(), 0) != SQLITE_NULL)
-            r.hundredths = sqlite3_column_int(rates.get(), 0);
-        r.cost = sqlite3_column_int64(rates.get(), 1);
-        r.tax = sqlite3_column_int64(rates.get(), 2);
-        r.with_tax = sqlite3_column_int64(rates.get(), 3);
-        z.figures.rates.push_back(r);
-    }
+    while (sqlite3_step(rates.get()) == SQLITE_ROW)
+        z.figures.rates.push_back(RateFiguresAt(rates.get(), 0));
     return z;
 }
 
